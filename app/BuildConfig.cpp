@@ -1,0 +1,6 @@
+#include "app/BuildConfig.h"
+#include "QuorelBuildConfig.h"
+
+const char kWebAppUrlPrefix[] = "http://" QUOREL_WEBAPP_HOST_STR "/touch/default/type/ipad/source/software?ver";
+const char kUpdateBaseUrl[] = "http://" QUOREL_VENDOR_HOST_STR "/update/";
+const char kHomePageUrl[] = "http://" QUOREL_VENDOR_HOST_STR;

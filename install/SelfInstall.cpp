@@ -1,0 +1,124 @@
+#include "ui/ZelmoraDlg.h"
+
+#include <shlobj.h>
+
+#include "install/InstallLocation.h"
+#include "install/OwnedHandles.h"
+#include "install/PathText.h"
+#include "update/UpdateAgent.h"
+
+namespace {
+
+// The shell starts a program with its path in double quotes. Any other command line (the installed
+// copy is started with its bare path) gives the folder and the name of the module itself.
+void TakeProgramPath(char (&folder)[256], char (&name)[256])
+{
+    char path[kCommandLineCopySize];
+    if (QuotedProgramPath(::GetCommandLineA(), path, sizeof path) &&
+        SplitProgramPath(path, folder, sizeof folder, name, sizeof name)) {
+        return;
+    }
+    SplitProgramPath(::GetCommandLineA() + 1, folder, sizeof folder, name, sizeof name);
+}
+
+// The whole file in one zero-filled heap block; an empty block when it cannot be read whole.
+CImageBlock ReadWholeImage(const char* path)
+{
+    CImageBlock image;
+    CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid()) {
+        return image;
+    }
+    const DWORD size = ::GetFileSize(file.Get(), nullptr);
+    if (size == INVALID_FILE_SIZE || size == 0 || !image.Allocate(size)) {
+        return CImageBlock();
+    }
+    DWORD read = 0;
+    if (!::ReadFile(file.Get(), image.Data(), size, &read, nullptr) || read != size) {
+        return CImageBlock();
+    }
+    return image;
+}
+
+// Written beside the installed copy and then moved over it: the installed copy is always either
+// the old file or the whole new image. A write or move that fails (the installed copy may be
+// running) leaves the old copy and no temporary file behind.
+void ReplaceInstalledCopy(const CImageBlock& image, const char* installFolder, const char* installPath)
+{
+    char tempPath[MAX_PATH];
+    if (::GetTempFileNameA(installFolder, kInstallTempPrefix, 0, tempPath) == 0) {
+        return;
+    }
+    bool written = false;
+    {
+        CFileHandle file(::CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        DWORD done = 0;
+        written = file.IsValid() && ::WriteFile(file.Get(), image.Data(), image.Size(), &done, nullptr) &&
+                  done == image.Size();
+    }
+    if (!written || !::MoveFileExA(tempPath, installPath, MOVEFILE_REPLACE_EXISTING)) {
+        ;
+    }
+}
+
+// Whatever stands at the install path; with no command line it receives the bare path.
+void StartInstalledCopy(const char* installPath)
+{
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    if (!::CreateProcessA(installPath, nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                          nullptr, &startup, &process)) {
+        return;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+void CZelmoraDlg::InstallSelf(const CString& runningVersion)
+{
+    TakeProgramPath(m_szExeFolder, m_szExeName);
+
+    char runningPath[MAX_PATH];
+    CImageBlock image;
+    if (ComposePath(runningPath, sizeof runningPath, m_szExeFolder, m_szExeName)) {
+        image = ReadWholeImage(runningPath);
+    }
+
+    char commonAppData[MAX_PATH];
+    if (!::SHGetSpecialFolderPathA(m_hWnd, commonAppData, CSIDL_COMMON_APPDATA, FALSE)) {
+        return;
+    }
+    char installFolder[MAX_PATH];
+    char installPath[MAX_PATH];
+    if (!ComposePath(installFolder, sizeof installFolder, commonAppData, kInstallSubFolder) ||
+        !ComposePath(installPath, sizeof installPath, installFolder, kInstalledExeName)) {
+        return;
+    }
+
+    const CString installedVersion = ReadFullVersionText(installPath);
+    const bool runningIsNewer =
+        installedVersion.IsEmpty() || g_updateAgent.CompareVersionText(runningVersion, installedVersion) == 1;
+    // An image that was not read whole never replaces the installed copy; and the installed copy
+    // itself (one without a version) would otherwise restart itself for ever.
+    const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
+    if (!runningIsNewer ) {
+        PlaceShortcuts(installFolder);
+        return;
+    }
+
+    // The folder may exist already.
+    ::CreateDirectoryA(installFolder, nullptr);
+    ReplaceInstalledCopy(image, installFolder, installPath);
+    image.Free();
+
+    StartInstalledCopy(installPath);
+    // Sent, not posted: the close handler has run before this step returns.
+    SendMessage(WM_CLOSE);
+}

@@ -1,0 +1,66 @@
+#include "ui/ZelmoraDlg.h"
+
+#include <shlobj.h>
+
+#include "install/InstallLocation.h"
+#include "install/PathText.h"
+
+namespace {
+
+// The shortcuts that follow the marker and the desktop shortcut, in the order they are written.
+struct FolderShortcut
+{
+    int csidl;
+    const char* groupFolder;  // created first when not null
+    const char* linkTail;     // appended to the looked-up folder
+};
+
+const FolderShortcut kFolderShortcuts[] = {
+    {CSIDL_COMMON_STARTMENU, nullptr, kLinkInFolder},
+    {CSIDL_COMMON_PROGRAMS, kGroupFolder, kLinkInGroup},
+    {CSIDL_STARTMENU, nullptr, kLinkInFolder},
+    {CSIDL_PROGRAMS, kGroupFolder, kLinkInGroup},
+    // The Quick Launch folder is never created: without it there is no shortcut there.
+    {CSIDL_APPDATA, nullptr, kLinkInQuickLaunch},
+};
+
+const char kNoArguments[] = "";
+
+}  // namespace
+
+void CZelmoraDlg::PlaceShortcuts(const char* installFolder)
+{
+    char markerPath[kShortcutPathSize];
+    char target[kShortcutPathSize];
+    // Every shortcut names the running file's own name inside the install folder.
+    if (!ComposePath(markerPath, sizeof markerPath, installFolder, kShortcutFileName) ||
+        !ComposePath(target, sizeof target, installFolder, m_szExeName)) {
+        return;
+    }
+
+    // The marker is written first and doubles as the record that this machine has its shortcuts.
+    CFileFind finder;
+    if (finder.FindFile(markerPath)) {
+        finder.Close();
+        return;
+    }
+
+    CreateLink(target, markerPath, kNoArguments);
+    CreateDesktopLink();
+
+    for (const FolderShortcut& shortcut : kFolderShortcuts) {
+        char folder[MAX_PATH];
+        if (!::SHGetSpecialFolderPathA(m_hWnd, folder, shortcut.csidl, FALSE)) {
+            continue;
+        }
+        char linkPath[kShortcutPathSize];
+        if (shortcut.groupFolder != nullptr &&
+            ComposePath(linkPath, sizeof linkPath, folder, shortcut.groupFolder)) {
+            ::CreateDirectoryA(linkPath, nullptr);
+        }
+        if (!ComposePath(linkPath, sizeof linkPath, folder, shortcut.linkTail)) {
+            continue;
+        }
+        CreateLink(target, linkPath, kNoArguments);
+    }
+}

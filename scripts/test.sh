@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds Quorel for i686 and x86_64 and runs every test under Wine, headless.
+#   scripts/test.sh                 both architectures
+#   QUOREL_ARCHS=i686 scripts/test.sh
+#   QUOREL_CTEST_ARGS="-L e2e" scripts/test.sh
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/ensure-deps.sh" || exit 1
+. "$root/scripts/xvfb.sh"
+
+archs=${QUOREL_ARCHS:-"i686 x86_64"}
+jobs=$(nproc 2>/dev/null || echo 2)
+passed=0
+failed=0
+status=0
+
+cleanup() {
+    for arch in $archs; do
+        if [ -d "$root/build/$arch/wineprefix" ]; then
+            WINEPREFIX="$root/build/$arch/wineprefix" wineserver -k >/dev/null 2>&1 || true
+        fi
+    done
+    quorel_stop_xvfb
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+quorel_start_xvfb 90 || exit 1
+
+for arch in $archs; do
+    build="$root/build/$arch"
+    echo "=== $arch: build"
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null || { status=1; failed=$((failed + 1)); continue; }
+    if ! cmake --build "$build" -j"$jobs"; then
+        echo "=== $arch: build failed"
+        status=1
+        failed=$((failed + 1))
+        continue
+    fi
+    echo "=== $arch: tests"
+    log="$build/ctest.log"
+    # One at a time: the tests share the prefix's install folder and the loopback test port.
+    (cd "$build" && ctest --output-on-failure ${QUOREL_CTEST_ARGS:-}) 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+    if [ -n "$summary" ]; then
+        total=$(echo "$summary" | sed -E 's/.*out of ([0-9]+).*/\1/')
+        bad=$(echo "$summary" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+        passed=$((passed + total - bad))
+        failed=$((failed + bad))
+    else
+        failed=$((failed + 1))
+        status=1
+    fi
+    WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
+done
+
+echo "quorel: $passed passed, $failed failed"
+exit $status

@@ -1,0 +1,16 @@
+# Self-installation, shortcut placement and shell links.
+quorel_add_test(install_links_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/install/InstallTestGlobals.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/install/LinkWritersTest.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/install/PathTextTest.cpp
+    LINK quorel_core
+    LABELS install
+    TIMEOUT 120)
+
+# Throwaway copies of Quorel.exe against the prefix's install location: one case at a time.
+quorel_add_test(install_process_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/install/InstallScenario.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/install/SelfInstallTest.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/install/ShortcutPlacementTest.cpp
+    LABELS install
+    TIMEOUT 300)

@@ -1,0 +1,139 @@
+#include "InstallScenario.h"
+
+#include "support/Paths.h"
+#include "support/ShellLinks.h"
+#include "support/WindowFinder.h"
+
+namespace {
+
+using SelfInstall = InstallScenario;
+
+TEST_F(SelfInstall, FirstStartInstallsStartsTheInstalledCopyAndCloses)
+{
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(PlaceCopy("v3200")));
+    EXPECT_TRUE(HandedOverToInstalledCopy(first, "v3200"));
+}
+
+TEST_F(SelfInstall, DecidesByTheVersionOfTheInstalledCopy)
+{
+    struct Case {
+        const char* name;
+        const char* installed;  // nullptr: nothing installed
+        const char* running;
+        bool installs;
+    };
+    const Case cases[] = {
+        {"same version from elsewhere (3.2 against 3.2.0.0)", "v3200", "v3200", false},
+        {"older copy, newer installed", "v3201", "v3200", false},
+        {"newer copy, older installed", "v3200", "v3201", true},
+        {"newer in the third component", "v3201", "v3210", true},
+        {"installed copy without a version", "vnone", "v3200", true},
+        {"running copy without a version, one installed", "v3200", "vnone", false},
+        {"running copy without a version, none installed", nullptr, "vnone", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KillQuorelProcesses();
+        ResetInstallState();
+        if (c.installed != nullptr)
+            Preinstall(c.installed);
+
+        ChildProcess started;
+        ASSERT_TRUE(started.Start(PlaceCopy(c.running)));
+        if (c.installs) {
+            EXPECT_TRUE(HandedOverToInstalledCopy(started, c.running));
+        } else {
+            EXPECT_TRUE(StayedOpen(started));
+            EXPECT_TRUE(InstalledImageIs(c.installed));
+        }
+    }
+}
+
+TEST_F(SelfInstall, TakesItsPathFromAnyFormOfCommandLine)
+{
+    struct Case {
+        const char* name;
+        std::string folder;  // relative to the test folder, "" or ending with a backslash
+        std::string commandLine;  // "%s" stands for the copy's path
+    };
+    // Long enough that the quoted path does not close within the first 255 characters.
+    const size_t deep = 257 - downloads.Path().size() - std::string("\\Quorel.exe").size();
+    const Case cases[] = {
+        {"quoted with arguments", "", "\"%s\" -install \"C:\\x y\""},
+        {"bare path", "", "%s"},
+        {"no closing quote", "", "\"%s"},
+        {"path of 257 characters", std::string(deep, 'd') + "\\", "\"%s\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KillQuorelProcesses();
+        ResetInstallState();
+        ASSERT_TRUE(c.folder.empty() || MakeDirs(downloads.File(c.folder)));
+        const std::string exe = PlaceCopy("v3201", c.folder + "Quorel.exe");
+        std::string commandLine = c.commandLine;
+        commandLine.replace(commandLine.find("%s"), 2, exe);
+
+        ChildProcess started;
+        ASSERT_TRUE(started.Start(exe, commandLine));
+        EXPECT_TRUE(HandedOverToInstalledCopy(started, "v3201"));
+    }
+}
+
+TEST_F(SelfInstall, SplitsACodePage936NameWhoseTrailByteIsABackslash)
+{
+    // "乗" is 0x81 0x5C: split at that byte, the name would be "Quorel.exe" in a folder that does
+    // not exist, and the image could not be read.
+    ChildProcess started;
+    ASSERT_TRUE(started.Start(PlaceCopy("v3201", "乗Quorel.exe")));
+    EXPECT_TRUE(HandedOverToInstalledCopy(started, "v3201"));
+}
+
+TEST_F(SelfInstall, ARenamedCopyIsInstalledAsQuorelExe)
+{
+    ChildProcess started;
+    ASSERT_TRUE(started.Start(PlaceCopy("v3201", "Zelmora-Setup (2).exe")));
+    EXPECT_TRUE(HandedOverToInstalledCopy(started, "v3201"));
+    EXPECT_FALSE(FileExists(InstallFolder() + "Zelmora-Setup (2).exe"));
+}
+
+TEST_F(SelfInstall, AnImageThatCannotBeReadIsNeverInstalled)
+{
+    struct Case {
+        const char* name;
+        const char* installed;
+    };
+    const Case cases[] = {
+        {"nothing installed", nullptr},
+        {"older copy installed", "v3200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KillQuorelProcesses();
+        ResetInstallState();
+        if (c.installed != nullptr)
+            Preinstall(c.installed);
+        // The quoted path names a file that does not exist: the program cannot read its image there.
+        const std::string exe = PlaceCopy("v3201");
+        ChildProcess started;
+        ASSERT_TRUE(started.Start(exe, "\"" + downloads.File("Elsewhere.exe") + "\""));
+        EXPECT_TRUE(StayedOpen(started));
+        EXPECT_TRUE(InstalledImageIs(c.installed));
+    }
+}
+
+TEST_F(SelfInstall, ARunningInstalledCopyStaysWholeWhenItCannotBeReplaced)
+{
+    Preinstall("v3200");
+    ChildProcess installed;
+    ASSERT_TRUE(installed.Start(InstalledExe(), InstalledExe()));
+    ASSERT_TRUE(StayedOpen(installed));
+
+    ChildProcess newer;
+    ASSERT_TRUE(newer.Start(PlaceCopy("v3201")));
+    ASSERT_TRUE(newer.WaitExit(kScenarioTimeoutMs)) << "the newer copy did not close";
+    EXPECT_TRUE(InstalledImageIs("v3200"));
+    EXPECT_TRUE(installed.Running());
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#include "ui/ZelmoraDlg.h"
+#include "resource.h"
+
+namespace {
+const DISPID kDispidStatusTextChange = 102;
+const DISPID kDispidOnVisible = 254;
+const DISPID kDispidDocumentComplete = 259;
+}
+
+BEGIN_MESSAGE_MAP(CZelmoraDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_WM_DROPFILES()
+    ON_WM_CANCELMODE()
+    ON_WM_TIMER()
+    ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+BEGIN_EVENTSINK_MAP(CZelmoraDlg, CDialog)
+    ON_EVENT(CZelmoraDlg, IDC_BROWSER, kDispidOnVisible, OnVisible, VTS_BOOL)
+    ON_EVENT(CZelmoraDlg, IDC_BROWSER, kDispidStatusTextChange, OnStatusTextChange, VTS_BSTR)
+    ON_EVENT(CZelmoraDlg, IDC_BROWSER, kDispidDocumentComplete, OnDocumentComplete, VTS_DISPATCH VTS_PVARIANT)
+END_EVENTSINK_MAP()
+
+CZelmoraDlg::CZelmoraDlg(CWnd* pParent)
+    : CDialog(IDD_MAIN_DIALOG, pParent)
+{
+    m_hIconSmall = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
+    m_hIconBig = AfxGetApp()->LoadIcon(IDI_BIG_ICON);
+}
+
+// The icons are shared resources of the executable: nothing to destroy.
+CZelmoraDlg::~CZelmoraDlg()
+{
+}
+
+void CZelmoraDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_BROWSER, m_browser);
+}
+
+BOOL CZelmoraDlg::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN) {
+        // Enter belongs to the page: keep it away from the dialog manager's default button.
+        return m_browser.PreTranslateMessage(pMsg);
+    }
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE) {
+        // Escape would cancel the dialog and so end the program.
+        return TRUE;
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+LRESULT CZelmoraDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DROPFILES) {
+        MessageBox("WM_DROPFILES", nullptr, MB_OK);
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CZelmoraDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+
+    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    ::DrawIcon(hdc, x, y, m_hIconSmall);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+HCURSOR CZelmoraDlg::OnQueryDragIcon()
+{
+    return reinterpret_cast<HCURSOR>(m_hIconSmall);
+}
+
+// The notice is shown by WindowProc; the dropped files themselves are never used.
+void CZelmoraDlg::OnDropFiles(HDROP)
+{
+    Default();
+}
+
+void CZelmoraDlg::OnCancelMode()
+{
+    Default();
+}
+
+void CZelmoraDlg::OnVisible(BOOL)
+{
+}
+
+void CZelmoraDlg::OnStatusTextChange(LPCTSTR)
+{
+    // Once the page talks to the user, drops on the window are no longer wanted.
+    DragAcceptFiles(FALSE);
+}
+
+void CZelmoraDlg::OnDocumentComplete(LPDISPATCH, VARIANT*)
+{
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+#include "framework/AfxString.h"
+#include "update/UpdateResult.h"
+
+// The shell's one Internet session, its transfers, the version operations and the update procedure.
+class CUpdateAgent
+{
+public:
+    CUpdateAgent();
+    virtual ~CUpdateAgent();
+    CUpdateAgent(const CUpdateAgent&) = delete;
+    CUpdateAgent& operator=(const CUpdateAgent&) = delete;
+
+    // Session and transfers.
+    bool HasConnection();
+    HINTERNET OpenRemote(CString& url);
+    bool ReadChunk(HINTERNET hRequest, void* buffer, DWORD size);
+    bool SaveRemoteToFile(HINTERNET hRequest, const char* path);
+
+    // File versions and their order.
+    CString RunningModulePath();
+    CString ReadVersionText(const char* path);
+    int CompareVersionText(CString first, CString second);
+    bool ConsistsOfDigits(const char* text);
+
+    // The update procedure and the swap it ends with.
+    UpdateResult RunUpdate(const char* baseUrl);
+    bool SwapExecutable(CString runningPath, CString downloadedPath);
+
+    HINTERNET m_hSession;
+};
+
+extern CUpdateAgent g_updateAgent;

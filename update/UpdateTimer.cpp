@@ -1,0 +1,59 @@
+#include "update/UpdateTimer.h"
+#include "update/UpdateAgent.h"
+#include "update/ScopedHandles.h"
+#include "ui/ZelmoraDlg.h"
+#include "app/BuildConfig.h"
+
+bool g_restartRequested = false;
+
+namespace {
+
+// The swap has just put the new executable at the running image's own path; the current directory may
+// be anywhere and may even hold an unrelated file of the same name.
+void StartNewExecutable()
+{
+    CString path = g_updateAgent.RunningModulePath();
+    if (path.IsEmpty())
+        return;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                        &process))
+        return;
+    CKernelHandle processHandle(process.hProcess);
+    CKernelHandle threadHandle(process.hThread);
+}
+
+}
+
+void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent != kUpdateTimerId) {
+        Default();
+        return;
+    }
+    // Stopped first: the check runs once, however long it takes.
+    KillTimer(kUpdateTimerId);
+
+    UpdateResult result = g_updateAgent.RunUpdate(kUpdateBaseUrl);
+    if (result == UpdateInstalled) {
+        if (MessageBox("更新成功！是否立刻重新启动程序以使更新生效？", "更新成功！", MB_YESNO | MB_ICONQUESTION) == IDYES) {
+            g_restartRequested = true;
+            SendMessage(WM_CLOSE, 0, 0);
+        }
+    } else if (result == UpdateTransferFailed || result == UpdateNotInstalled) {
+        CString text("对不起，更新失败！请手动至");
+        text += kHomePageUrl;
+        text += "下载更新程序。";
+        MessageBox(text, "更新失败！", MB_OK | MB_ICONQUESTION);
+    }
+    Default();
+}
+
+void CZelmoraDlg::OnClose()
+{
+    if (g_restartRequested)
+        StartNewExecutable();
+    Default();
+}

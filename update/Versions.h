@@ -1,0 +1,7 @@
+#pragma once
+#include "framework/AfxString.h"
+
+// The full four-component version text of a file's version resource; empty on failure.
+// The main window's ReadFullVersionText and the update procedure's check of a download share it:
+// it needs no window.
+CString FullVersionText(const char* path);
