@@ -28,7 +28,7 @@ bool ComposePath(char* dest, int destSize, const char* first, const char* second
 const char* FindLastBackslash(const char* path)
 {
     const char* last = nullptr;
-    for (const char* p = path; *p != '\0'; ++p) {
+    for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
         if (*p == '\\') {
             last = p;
         }

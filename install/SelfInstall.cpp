@@ -18,7 +18,8 @@ void TakeProgramPath(char (&folder)[256], char (&name)[256])
         SplitProgramPath(path, folder, sizeof folder, name, sizeof name)) {
         return;
     }
-    SplitProgramPath(::GetCommandLineA() + 1, folder, sizeof folder, name, sizeof name);
+    const CString modulePath = g_updateAgent.RunningModulePath();
+    SplitProgramPath(modulePath, folder, sizeof folder, name, sizeof name);
 }
 
 // The whole file in one zero-filled heap block; an empty block when it cannot be read whole.
@@ -59,7 +60,7 @@ void ReplaceInstalledCopy(const CImageBlock& image, const char* installFolder, c
                   done == image.Size();
     }
     if (!written || !::MoveFileExA(tempPath, installPath, MOVEFILE_REPLACE_EXISTING)) {
-        ;
+        ::DeleteFileA(tempPath);
     }
 }
 
@@ -108,7 +109,7 @@ void CZelmoraDlg::InstallSelf(const CString& runningVersion)
     // An image that was not read whole never replaces the installed copy; and the installed copy
     // itself (one without a version) would otherwise restart itself for ever.
     const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
-    if (!runningIsNewer ) {
+    if (!runningIsNewer || image.Data() == nullptr || isInstalledCopy) {
         PlaceShortcuts(installFolder);
         return;
     }
