@@ -117,6 +117,35 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM, LPARAM lPa
     return pDialog != nullptr ? pDialog->HandleInitDialog(hWnd) : TRUE;
 }
 
+namespace {
+// The default placement of a modal dialog that its initialisation neither showed nor moved:
+// centred over its owner, or over the work area when it has none.
+void CenterDialog(HWND hWnd, HWND hOwner)
+{
+    RECT rcDialog;
+    ::GetWindowRect(hWnd, &rcDialog);
+    RECT rcArea;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0);
+    RECT rcCenter = rcArea;
+    if (hOwner != nullptr && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner))
+        ::GetWindowRect(hOwner, &rcCenter);
+    const int cx = rcDialog.right - rcDialog.left;
+    const int cy = rcDialog.bottom - rcDialog.top;
+    int x = (rcCenter.left + rcCenter.right - cx) / 2;
+    int y = (rcCenter.top + rcCenter.bottom - cy) / 2;
+    // Keep the whole dialog on the work area.
+    if (x + cx > rcArea.right)
+        x = rcArea.right - cx;
+    if (y + cy > rcArea.bottom)
+        y = rcArea.bottom - cy;
+    if (x < rcArea.left)
+        x = rcArea.left;
+    if (y < rcArea.top)
+        y = rcArea.top;
+    ::SetWindowPos(hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+}
+
 // WM_INITDIALOG, reached through the dialog manager before the window is subclassed.
 BOOL CDialog::HandleInitDialog(HWND hWnd)
 {
@@ -152,7 +181,16 @@ BOOL CDialog::HandleInitDialog(HWND hWnd)
             }
         }
     }
-    return OnInitDialog();
+    RECT rcBefore;
+    ::GetWindowRect(hWnd, &rcBefore);
+    const BOOL bFocusSet = OnInitDialog();
+    RECT rcAfter;
+    // The dialog manager shows a WS_VISIBLE template only after WM_INITDIALOG.
+    const LONG_PTR style = ::GetWindowLongPtrA(hWnd, GWL_STYLE);
+    if (m_hWnd != nullptr && !(style & (WS_VISIBLE | WS_CHILD)) && ::GetWindowRect(hWnd, &rcAfter) &&
+        ::EqualRect(&rcBefore, &rcAfter))
+        CenterDialog(hWnd, ::GetWindow(hWnd, GW_OWNER));
+    return bFocusSet;
 }
 
 BOOL CDialog::OnInitDialog()

@@ -34,12 +34,15 @@ have=$(cat "$prefix/.quorel-graphics" 2>/dev/null || echo x11)
 if [ "$want" != "$have" ]; then
     (
         flock 9
+        # Every Wine process of the prefix must start afresh under the other driver.
+        wineserver -k >/dev/null 2>&1 || true
         if [ "$want" = null ]; then
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
         else
             wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1
         fi
         wineserver -w
+        rm -f "$prefix/.quorel-warm"
         echo "$want" > "$prefix/.quorel-graphics"
     ) 9>"$prefix.lock"
 fi

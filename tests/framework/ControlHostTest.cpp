@@ -76,35 +76,6 @@ IConnectionPoint* EventPointOf(IUnknown* pControl)
     return pPoint;
 }
 
-// The sinks connected to the control's event interface, as the control itself sees them.
-std::vector<IDispatch*> ConnectedSinks(IUnknown* pControl)
-{
-    std::vector<IDispatch*> sinks;
-    IConnectionPoint* pPoint = EventPointOf(pControl);
-    if (pPoint == nullptr)
-        return sinks;
-    IEnumConnections* pEnum = nullptr;
-    if (SUCCEEDED(pPoint->EnumConnections(&pEnum))) {
-        CONNECTDATA data;
-        while (pEnum->Next(1, &data, nullptr) == S_OK) {
-            IDispatch* pDisp = nullptr;
-            if (SUCCEEDED(data.pUnk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&pDisp))))
-                sinks.push_back(pDisp);
-            data.pUnk->Release();
-        }
-        pEnum->Release();
-    }
-    pPoint->Release();
-    return sinks;
-}
-
-void ReleaseAll(std::vector<IDispatch*>& sinks)
-{
-    for (IDispatch* pDisp : sinks)
-        pDisp->Release();
-    sinks.clear();
-}
-
 struct SinkCall {
     DISPID dispid;
     BOOL bValue;
@@ -228,7 +199,7 @@ TEST(ControlHostTest, CreatesTheControlWhereTheItemWas)
             hrLoad = d.m_browser.GetControlSite()->GetStateLoadResult();
             bUIActive = d.m_browser.GetControlSite()->IsUIActive();
             EXPECT_EQ(hControl, d.m_browser.m_hWnd);
-            EXPECT_TRUE(::IsWindowVisible(hControl));
+            EXPECT_TRUE(::GetWindowLongPtrA(hControl, GWL_STYLE) & WS_VISIBLE);
             EXPECT_NE(nullptr, d.GetDlgItem(IDC_SIDE_BUTTON));
             EXPECT_NE(nullptr, d.GetDlgItem(IDC_EDIT));
         };
@@ -329,20 +300,23 @@ TEST(ControlHostTest, ControlEventsReachTheSinkMap)
     EXPECT_EQ(raisedStatusEvents, sinkStatusCalls);
 }
 
-// Events raised at the window's sink the way the control raises them: through the connection
-// point's list of sinks, with the arguments last first.
+// Events the control does not raise here, given to the window's sink the way the control would
+// give them: through the interface it was advised with, with the arguments last first.
 TEST(ControlHostTest, SinkMapHandlersGetTypedParameters)
 {
     CBrowserHostDlg dlg(IDD_BROWSER);
     std::vector<HRESULT> results;
     IDispatch* pControlDisp = nullptr;
+    IID eventIID = GUID_NULL;
     VARIANT url;
     ::VariantInit(&url);
     dlg.afterBind = [&](CBrowserHostDlg& d) {
         d.m_sinkCalls.clear();
-        std::vector<IDispatch*> sinks = ConnectedSinks(d.m_browser.GetControlUnknown());
-        ASSERT_EQ(1u, sinks.size());
-        IDispatch* pSink = sinks[0];
+        COleControlSite* pSite = d.m_browser.GetControlSite();
+        ASSERT_NE(nullptr, pSite);
+        eventIID = pSite->GetEventIID();
+        IDispatch* pSink = nullptr;
+        ASSERT_EQ(S_OK, pSite->QueryInterface(kDiidWebBrowserEvents2, reinterpret_cast<void**>(&pSink)));
         d.m_browser.GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&pControlDisp));
 
         VARIANT visible;
@@ -380,9 +354,12 @@ TEST(ControlHostTest, SinkMapHandlersGetTypedParameters)
         results.push_back(pSink->Invoke(9999, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
         results.push_back(
             pSink->Invoke(kDispidStatusTextChange, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
-        ReleaseAll(sinks);
+        pSink->Release();
     };
     EXPECT_EQ(IDOK, dlg.DoModal());
+
+    // The control's default source interface, as the control reports it.
+    EXPECT_TRUE(IsEqualIID(kDiidWebBrowserEvents2, eventIID));
 
     EXPECT_EQ((std::vector<HRESULT>{S_OK, S_OK, S_OK, S_OK, DISP_E_BADPARAMCOUNT}), results);
     ASSERT_EQ(3u, dlg.m_sinkCalls.size());
@@ -406,24 +383,27 @@ TEST(ControlHostTest, DestroyingTheDialogEndsTheControl)
 
     CBrowserHostDlg dlg(IDD_BROWSER);
     IOleObject* pObject = nullptr;
-    size_t sinksWhileRunning = 0;
+    COleControlSite* pSite = nullptr;
     dlg.afterBind = [&](CBrowserHostDlg& d) {
         d.m_browser.GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject));
-        std::vector<IDispatch*> sinks = ConnectedSinks(d.m_browser.GetControlUnknown());
-        sinksWhileRunning = sinks.size();
-        ReleaseAll(sinks);
+        pSite = d.m_browser.GetControlSite();
+        pSite->AddRef();
     };
     EXPECT_EQ(IDOK, dlg.DoModal());
     ASSERT_NE(nullptr, pObject);
-    EXPECT_EQ(1u, sinksWhileRunning);
+    ASSERT_NE(nullptr, pSite);
 
-    // The wrapper is unbound; the control has lost its site and its sink.
+    // The wrapper is unbound, and the control has given back every reference to the site: its
+    // client site, in-place site, frame and event sink. Only the test's own remains.
     EXPECT_EQ(nullptr, dlg.m_browser.m_hWnd);
     EXPECT_EQ(nullptr, dlg.m_browser.GetControlSite());
-    IOleClientSite* pSite = reinterpret_cast<IOleClientSite*>(1);
-    pObject->GetClientSite(&pSite);
-    EXPECT_EQ(nullptr, pSite);
-    EXPECT_TRUE(ConnectedSinks(pObject).empty());
+    EXPECT_EQ(nullptr, pSite->GetControlUnknown());
+    EXPECT_EQ(2u, pSite->AddRef());
+    pSite->Release();
+    EXPECT_EQ(0u, pSite->Release());
+    IOleClientSite* pClientSite = reinterpret_cast<IOleClientSite*>(1);
+    pObject->GetClientSite(&pClientSite);
+    EXPECT_EQ(nullptr, pClientSite);
     pObject->Release();
 
     // And the wrapper no longer reaches anything.

@@ -101,9 +101,10 @@ TEST(ModalLoopTest, KeyboardMessagesPassPreTranslateMessageFirst)
     CScriptedDialog dlg;
     dlg.m_swallowKey = VK_ESCAPE;
     dlg.onInit = [](CScriptedDialog& d) {
-        d.PostKey(WM_KEYDOWN, 'X');
+        // A key without a character, so that translation adds no WM_CHAR of its own.
+        d.PostKey(WM_KEYDOWN, VK_F5);
         d.PostKey(WM_CHAR, 'x');
-        d.PostKey(WM_KEYUP, 'X');
+        d.PostKey(WM_KEYUP, VK_F5);
         // Kept by PreTranslateMessage: the dialog manager would turn it into IDCANCEL.
         d.PostKey(WM_KEYDOWN, VK_ESCAPE);
         d.PostKey(WM_CHAR, 'y');
@@ -112,7 +113,7 @@ TEST(ModalLoopTest, KeyboardMessagesPassPreTranslateMessageFirst)
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
 
     const std::vector<std::pair<UINT, WPARAM>> expected = {
-        {WM_KEYDOWN, 'X'}, {WM_CHAR, 'x'}, {WM_KEYUP, 'X'}, {WM_KEYDOWN, VK_ESCAPE}, {WM_CHAR, 'y'}};
+        {WM_KEYDOWN, VK_F5}, {WM_CHAR, 'x'}, {WM_KEYUP, VK_F5}, {WM_KEYDOWN, VK_ESCAPE}, {WM_CHAR, 'y'}};
     ASSERT_EQ(expected.size(), dlg.m_preTranslated.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(expected[i].first, dlg.m_preTranslated[i].message) << i;

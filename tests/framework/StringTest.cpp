@@ -78,7 +78,7 @@ const FindCase kFindCases[] = {
     {"no match", 'z', 0, -1, -1},
     {"乗", '\\', 0, -1, -1},
     {"x\\乗y", '\\', 0, 1, 1},
-    {"x\\乗\\y", '\\', 2, 5, 5},
+    {"x\\乗\\y", '\\', 2, 4, 4},
 };
 
 TEST(CStringTest, FindsWholeCharactersOnly)

@@ -109,10 +109,12 @@ const char* Name(Apartment a)
 void RunInApartment(Apartment apartment, const std::function<void()>& writer)
 {
     std::thread worker([&] {
-        if (apartment == Apartment::Single)
+        if (apartment == Apartment::Single) {
             ASSERT_EQ(S_OK, CoInitialize(nullptr));
-        if (apartment == Apartment::Multi)
+        }
+        if (apartment == Apartment::Multi) {
             ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        }
 
         writer();
 

@@ -82,25 +82,4 @@ TEST(SplitProgramPath, APartThatDoesNotFitLeavesBothEmpty)
     }
 }
 
-TEST(ComposePath, ComposesUpToTheBufferAndNeverCuts)
-{
-    char buffer[12];
-    memset(buffer, 'x', sizeof buffer);
-    EXPECT_TRUE(ComposePath(buffer, sizeof buffer, "C:\\", "abcd", ".lnk"));
-    EXPECT_STREQ("C:\\abcd.lnk", buffer);
-
-    memset(buffer, 'x', sizeof buffer);
-    EXPECT_FALSE(ComposePath(buffer, sizeof buffer, "C:\\", "abcde", ".lnk"));
-    EXPECT_STREQ("", buffer);
-
-    const char sentinel[] = "guard";
-    struct {
-        char path[8];
-        char after[6];
-    } guarded;
-    memcpy(guarded.after, sentinel, sizeof sentinel);
-    EXPECT_FALSE(ComposePath(guarded.path, sizeof guarded.path, "C:\\", "abc", "\\", "d.lnk"));
-    EXPECT_STREQ(sentinel, guarded.after);
-}
-
 }  // namespace

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""The demo's web application and update server on loopback, in one process (standard library only).
+
+  /touch/default/type/ipad/source/software?ver<version>   a small page that shows the version it was asked with
+  /update/update.txt                                        the newer version, as a bare dotted text
+  /update/Quorel.exe                                        the newer executable
+
+Each request is told on standard output in plain words, and appended as one "event ..." line to the
+events file, which scripts/run.sh follows. The server binds before the executables exist (their build
+needs its port), so the executable is read from disk at each request.
+"""
+
+import argparse
+import html
+import http.server
+import os
+import socket
+import sys
+import threading
+import urllib.parse
+
+WEBAPP_PATH = "/touch/default/type/ipad/source/software"
+
+
+def pick_socket(preferred):
+    """A listening socket on 127.0.0.1: the preferred port when it is free, any free port otherwise."""
+    for port in ([preferred] if preferred else []) + [0]:
+        sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        try:
+            sock.bind(("127.0.0.1", port))
+            sock.listen(16)
+            return sock
+        except OSError:
+            sock.close()
+    raise OSError("no free loopback port")
+
+
+class DemoServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, sock, options):
+        super().__init__(sock.getsockname(), DemoHandler, bind_and_activate=False)
+        self.socket.close()
+        self.socket = sock
+        self.server_address = sock.getsockname()
+        self.options = options
+        self.lock = threading.Lock()
+
+    def tell(self, words, event):
+        with self.lock:
+            print("  [server] " + words, flush=True)
+            if self.options.events:
+                with open(self.options.events, "a", encoding="utf-8") as out:
+                    out.write("event " + event + "\n")
+
+
+class DemoHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "QuorelDemo/1.0"
+
+    def log_message(self, format, *args):
+        pass  # the plain-words lines replace the access log
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        if url.path == WEBAPP_PATH:
+            self.web_page(url.query)
+        elif url.path == "/update/update.txt":
+            self.server.tell("Quorel asked the update server for its version; it answered "
+                             + self.server.options.version, "version-asked")
+            self.answer(200, "text/plain", self.server.options.version.encode("ascii"))
+        elif url.path.lower() == "/update/quorel.exe":
+            self.update_exe()
+        else:
+            self.server.tell("Something asked for %s, which the demo does not have (404)" % self.path,
+                             "not-found " + url.path)
+            self.answer(404, "text/plain", b"not found")
+
+    def web_page(self, query):
+        # The shell appends its version right after "ver", with no "=".
+        version = query[3:] if query.startswith("ver") else ""
+        shown = version or "(no version)"
+        self.server.tell("The web application was opened by Quorel " + shown, "opened " + (version or "-"))
+        page = PAGE.format(version=html.escape(shown), address=html.escape(self.path))
+        self.answer(200, "text/html; charset=utf-8", page.encode("utf-8"))
+
+    def update_exe(self):
+        try:
+            with open(self.server.options.exe, "rb") as exe:
+                body = exe.read()
+        except OSError:
+            self.server.tell("Quorel asked for the update, but it has not been built", "download-missing")
+            self.answer(404, "text/plain", b"not built")
+            return
+        self.server.tell("Quorel is downloading the update", "download-started")
+        try:
+            self.answer(200, "application/octet-stream", body)
+        except OSError:
+            self.server.tell("The download of the update was broken off", "download-broken")
+            return
+        self.server.tell("Quorel downloaded the update (%d bytes)" % len(body), "downloaded %d" % len(body))
+
+    def answer(self, status, content_type, body):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body)
+        self.wfile.flush()
+        self.close_connection = True
+
+
+PAGE = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>Zelmora</title></head>
+<body style="font-family: sans-serif; margin: 2em">
+<h1>Zelmora &mdash; online fitting room (demo)</h1>
+<p>This page was opened by Quorel <b>{version}</b>.</p>
+<p>Requested address: <code>{address}</code></p>
+</body>
+</html>
+"""
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--port", type=int, default=0, help="preferred port (another free one when taken)")
+    parser.add_argument("--port-file", help="where to write the port once listening")
+    parser.add_argument("--events", help="file that gets one line per request")
+    parser.add_argument("--version", default="3.2.0.1", help="the version that update.txt offers")
+    parser.add_argument("--exe", required=True, help="the newer Quorel.exe to serve")
+    options = parser.parse_args()
+
+    server = DemoServer(pick_socket(options.port), options)
+    port = server.server_address[1]
+    if options.port_file:
+        tmp = options.port_file + ".tmp"
+        with open(tmp, "w") as out:
+            out.write("%d\n" % port)
+        os.replace(tmp, options.port_file)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
