@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "install/InstallLocation.h"
-#include "install/OwnedHandles.h"
+#include "framework/AfxHandles.h"
 #include "install/PathText.h"
 #include "update/UpdateAgent.h"
 
@@ -23,21 +23,21 @@ void TakeProgramPath(char (&folder)[256], char (&name)[256])
 }
 
 // The whole file in one zero-filled heap block; an empty block when it cannot be read whole.
-CImageBlock ReadWholeImage(const char* path)
+CHeapBlock ReadWholeImage(const char* path)
 {
-    CImageBlock image;
-    CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    CHeapBlock image;
+    CKernelHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid()) {
         return image;
     }
     const DWORD size = ::GetFileSize(file.Get(), nullptr);
     if (size == INVALID_FILE_SIZE || size == 0 || !image.Allocate(size)) {
-        return CImageBlock();
+        return CHeapBlock();
     }
     DWORD read = 0;
     if (!::ReadFile(file.Get(), image.Data(), size, &read, nullptr) || read != size) {
-        return CImageBlock();
+        return CHeapBlock();
     }
     return image;
 }
@@ -45,7 +45,7 @@ CImageBlock ReadWholeImage(const char* path)
 // Written beside the installed copy and then moved over it: the installed copy is always either
 // the old file or the whole new image. A write or move that fails (the installed copy may be
 // running) leaves the old copy and no temporary file behind.
-void ReplaceInstalledCopy(const CImageBlock& image, const char* installFolder, const char* installPath)
+void ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, const char* installPath)
 {
     char tempPath[MAX_PATH];
     if (::GetTempFileNameA(installFolder, kInstallTempPrefix, 0, tempPath) == 0) {
@@ -53,7 +53,7 @@ void ReplaceInstalledCopy(const CImageBlock& image, const char* installFolder, c
     }
     bool written = false;
     {
-        CFileHandle file(::CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        CKernelHandle file(::CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         DWORD done = 0;
         written = file.IsValid() && ::WriteFile(file.Get(), image.Data(), image.Size(), &done, nullptr) &&
@@ -87,7 +87,7 @@ void CZelmoraDlg::InstallSelf(const CString& runningVersion)
     TakeProgramPath(m_szExeFolder, m_szExeName);
 
     char runningPath[MAX_PATH];
-    CImageBlock image;
+    CHeapBlock image;
     if (ComposePath(runningPath, sizeof runningPath, m_szExeFolder, m_szExeName)) {
         image = ReadWholeImage(runningPath);
     }

@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "install/InstallLocation.h"
-#include "install/OwnedHandles.h"
+#include "framework/AfxHandles.h"
 #include "install/PathText.h"
 
 namespace {

@@ -1,9 +1,8 @@
 # Self-installation, shortcut placement and shell links.
 quorel_add_test(install_links_test
-    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/install/InstallTestGlobals.cpp
-            ${CMAKE_CURRENT_SOURCE_DIR}/install/LinkWritersTest.cpp
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/install/LinkWritersTest.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/install/PathTextTest.cpp
-    LINK quorel_core
+    LINK quorel_test_globals
     LABELS install
     TIMEOUT 120)
 

@@ -6,7 +6,7 @@ quorel_add_test(mainwindow_test SOURCES mainwindow/MainWindowTest.cpp mainwindow
 quorel_add_test(mainwindow_inprocess_test
     SOURCES mainwindow/InProcessTest.cpp mainwindow/InProcessApp.cpp mainwindow/RunningCopy.cpp
             ${PROJECT_SOURCE_DIR}/res/Quorel.rc
-    LINK quorel_core
+    LINK quorel_test_globals
     LABELS mainwindow TIMEOUT 180)
 target_include_directories(mainwindow_inprocess_test PRIVATE
     ${CMAKE_BINARY_DIR}/generated/quorel_v3200 ${PROJECT_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)

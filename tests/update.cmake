@@ -2,8 +2,8 @@
 
 # The agent's own operations, run inside the test binary: versions, and transfers against the loopback server.
 quorel_add_test(update_agent_test
-    SOURCES update/TestGlobals.cpp update/VersionsTest.cpp update/TransfersTest.cpp
-    LINK quorel_core
+    SOURCES update/VersionsTest.cpp update/TransfersTest.cpp
+    LINK quorel_test_globals
     LABELS update)
 
 # The procedure moves the running executable, so it runs in throwaway copies of a small host program,

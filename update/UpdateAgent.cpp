@@ -1,5 +1,5 @@
 #include "update/UpdateAgent.h"
-#include "update/ScopedHandles.h"
+#include "framework/AfxHandles.h"
 
 namespace {
 

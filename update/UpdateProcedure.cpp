@@ -1,5 +1,5 @@
 #include "update/UpdateAgent.h"
-#include "update/ScopedHandles.h"
+#include "framework/AfxHandles.h"
 #include "update/Versions.h"
 #include <string.h>
 

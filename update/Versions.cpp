@@ -1,6 +1,6 @@
 #include "update/Versions.h"
 #include "update/UpdateAgent.h"
-#include "update/ScopedHandles.h"
+#include "framework/AfxHandles.h"
 #include "ui/ZelmoraDlg.h"
 #include <string.h>
 

@@ -375,6 +375,70 @@ TEST(ControlHostTest, SinkMapHandlersGetTypedParameters)
         pControlDisp->Release();
 }
 
+// Stands in for the UI-active control's accelerator handling: it takes the one key it is given.
+class CFakeActiveObject : public IOleInPlaceActiveObject
+{
+public:
+    explicit CFakeActiveObject(WPARAM acceptKey) : m_acceptKey(acceptKey) {}
+    WPARAM m_acceptKey;
+    std::vector<MSG> m_seen;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
+            IsEqualIID(riid, IID_IOleInPlaceActiveObject)) {
+            *ppv = static_cast<IOleInPlaceActiveObject*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetWindow(HWND*) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(LPMSG pMsg) override
+    {
+        m_seen.push_back(*pMsg);
+        return pMsg->message == WM_KEYDOWN && pMsg->wParam == m_acceptKey ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+};
+
+struct AcceleratorCase {
+    const char* name;
+    WPARAM acceptKey;
+    INT_PTR result;
+};
+
+// Escape reaching the dialog manager cancels the dialog at once; otherwise the poll ends it.
+const AcceleratorCase kAcceleratorCases[] = {
+    {"the control takes the key", VK_ESCAPE, IDOK},
+    {"the control leaves the key to the dialog manager", 0, IDCANCEL},
+};
+
+TEST(ControlHostTest, ActiveControlSeesKeysBeforeTheDialogManager)
+{
+    for (const AcceleratorCase& c : kAcceleratorCases) {
+        SCOPED_TRACE(c.name);
+        CFakeActiveObject activeObject(c.acceptKey);
+        CBrowserHostDlg dlg(IDD_BROWSER);
+        dlg.afterBind = [&](CBrowserHostDlg& d) {
+            ASSERT_NE(nullptr, d.GetControlContainer());
+            d.GetControlContainer()->SetActiveObject(&activeObject);
+            ::PostMessageA(d.m_browser.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
+        };
+        dlg.poll = [&](CBrowserHostDlg&) { return !activeObject.m_seen.empty(); };
+        EXPECT_EQ(c.result, dlg.DoModal());
+        ASSERT_EQ(1u, activeObject.m_seen.size());
+        EXPECT_EQ(static_cast<UINT>(WM_KEYDOWN), activeObject.m_seen[0].message);
+        EXPECT_EQ(static_cast<WPARAM>(VK_ESCAPE), activeObject.m_seen[0].wParam);
+    }
+}
+
 TEST(ControlHostTest, DestroyingTheDialogEndsTheControl)
 {
     HttpServer server;

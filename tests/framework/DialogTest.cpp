@@ -26,6 +26,7 @@ public:
     std::string m_calls;
     std::string m_editTextAtEnd;
     BOOL m_bVisibleAtEnd = FALSE;
+    RECT m_rectAtEnd = {};
     HWND m_hOwnerAtInit = nullptr;
     CWnd m_edit;
 
@@ -88,6 +89,7 @@ private:
         ::GetWindowTextA(Edit(), text, sizeof(text));
         m_editTextAtEnd = text;
         m_bVisibleAtEnd = IsWindowVisible();
+        GetWindowRect(&m_rectAtEnd);
     }
 };
 
@@ -225,7 +227,7 @@ TEST(DialogDataTest, ExchangesOnInitAndOnOk)
 TEST(DialogOwnerTest, MainWindowIsDisabledWhileABoxRuns)
 {
     CWnd mainWnd;
-    const RECT rect = {0, 0, 300, 200};
+    const RECT rect = {200, 150, 900, 650};
     ASSERT_TRUE(mainWnd.Create(nullptr, "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, rect, nullptr, 0));
     theTestApp.m_pMainWnd = &mainWnd;
 
@@ -239,6 +241,9 @@ TEST(DialogOwnerTest, MainWindowIsDisabledWhileABoxRuns)
     EXPECT_EQ(mainWnd.m_hWnd, box.m_hOwnerAtInit);
     EXPECT_FALSE(bMainEnabledDuring);
     EXPECT_TRUE(::IsWindowEnabled(mainWnd.m_hWnd));
+    // Placed by default over the middle of its owner.
+    EXPECT_NEAR((rect.left + rect.right) / 2, (box.m_rectAtEnd.left + box.m_rectAtEnd.right) / 2, 1);
+    EXPECT_NEAR((rect.top + rect.bottom) / 2, (box.m_rectAtEnd.top + box.m_rectAtEnd.bottom) / 2, 1);
 
     // The main window's destruction takes it out of the application object.
     mainWnd.DestroyWindow();

@@ -1,17 +1,20 @@
-// The globals that app/ defines for Quorel.exe, for a test binary that links the product's classes.
-#include "framework/Afx.h"
+// What app/ defines for Quorel.exe, for test programs that link the product's classes: the build
+// constants pointing at the test host, an application object, and the update agent after it.
 #include "app/BuildConfig.h"
+#include "framework/Afx.h"
 #include "update/UpdateAgent.h"
 
 const char kWebAppUrlPrefix[] = "http://" QUOREL_TEST_HOST "/touch/default/type/ipad/source/software?ver";
 const char kUpdateBaseUrl[] = "http://" QUOREL_TEST_HOST "/update/";
 const char kHomePageUrl[] = "http://" QUOREL_TEST_HOST;
 
-class CInstallTestApp : public CWinApp
+namespace {
+class CTestApp : public CWinApp
 {
 public:
-    CInstallTestApp() : CWinApp(nullptr) {}
+    CTestApp() : CWinApp(nullptr) {}
 };
+}
 
-CInstallTestApp theTestApp;
+CTestApp theTestApp;
 CUpdateAgent g_updateAgent;
