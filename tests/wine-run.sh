@@ -17,11 +17,13 @@ export LANG=zh_CN.UTF-8
 
 mkdir -p "$(dirname "$prefix")"
 if [ ! -f "$prefix/.quorel-ready" ]; then
+    # Nothing started under the lock may keep its descriptor (9>&-): a persistent wineserver would
+    # hold the lock for good.
     (
         flock 9
         if [ ! -f "$prefix/.quorel-ready" ]; then
-            wineboot -i </dev/null >/dev/null 2>&1
-            wineserver -w
+            wineboot -i 9>&- </dev/null >/dev/null 2>&1
+            wineserver -w 9>&-
             touch "$prefix/.quorel-ready"
         fi
     ) 9>"$prefix.lock"
@@ -35,13 +37,13 @@ if [ "$want" != "$have" ]; then
     (
         flock 9
         # Every Wine process of the prefix must start afresh under the other driver.
-        wineserver -k >/dev/null 2>&1 || true
+        wineserver -k 9>&- >/dev/null 2>&1 || true
         if [ "$want" = null ]; then
-            wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+            wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f 9>&- </dev/null >/dev/null 2>&1
         else
-            wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1
+            wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f 9>&- </dev/null >/dev/null 2>&1
         fi
-        wineserver -w
+        wineserver -w 9>&-
         rm -f "$prefix/.quorel-warm"
         echo "$want" > "$prefix/.quorel-graphics"
     ) 9>"$prefix.lock"
@@ -55,8 +57,8 @@ if [ -z "$warm_pid" ] || ! kill -0 "$warm_pid" 2>/dev/null; then
         flock 9
         warm_pid=$(cat "$prefix/.quorel-warm" 2>/dev/null || true)
         if [ -z "$warm_pid" ] || ! kill -0 "$warm_pid" 2>/dev/null; then
-            wineserver -p </dev/null >/dev/null 2>&1
-            wine wineboot </dev/null >/dev/null 2>&1
+            wineserver -p 9>&- </dev/null >/dev/null 2>&1
+            wine wineboot 9>&- </dev/null >/dev/null 2>&1
             pgrep -n -u "$(id -u)" wineserver > "$prefix/.quorel-warm" || true
         fi
     ) 9>"$prefix.lock"

@@ -1,0 +1,140 @@
+// Measures what users wait for: the window's start, a download through the update agent, and the
+// version operations; and what the process holds in memory while doing it.
+#include <windows.h>
+#include <psapi.h>
+#include <stdio.h>
+
+#include <string>
+
+#include "support/Files.h"
+#include "support/HttpServer.h"
+#include "support/InstallState.h"
+#include "support/Paths.h"
+#include "support/Process.h"
+#include "support/WindowFinder.h"
+#include "update/UpdateAgent.h"
+
+namespace {
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+void Report(const char* what, double value, const char* unit)
+{
+    printf("%-46s %12.3f %s\n", what, value, unit);
+}
+
+void BenchDownload()
+{
+    const size_t kSize = 16 * 1024 * 1024;
+    HttpServer server;
+    HttpResponse response;
+    response.contentType = "application/octet-stream";
+    response.body.assign(kSize, 'Q');
+    server.Set("/update/Quorel.exe", response);
+
+    TempDir dir;
+    const std::string target = dir.File("download.bin");
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        CString url(server.Url("/update/Quorel.exe").c_str());
+        LARGE_INTEGER start = Now();
+        HINTERNET request = g_updateAgent.OpenRemote(url);
+        bool saved = request != nullptr && g_updateAgent.SaveRemoteToFile(request, target.c_str());
+        if (request != nullptr)
+            InternetCloseHandle(request);
+        double elapsed = Seconds(start, Now());
+        if (!saved) {
+            printf("download failed\n");
+            return;
+        }
+        best = elapsed < best ? elapsed : best;
+    }
+    Report("download of 16 MB over loopback, best of 3", best, "s");
+    Report("download throughput", kSize / best / (1024 * 1024), "MB/s");
+}
+
+void BenchVersions()
+{
+    const int kCalls = 200000;
+    LARGE_INTEGER start = Now();
+    int sum = 0;
+    for (int i = 0; i < kCalls; ++i)
+        sum += g_updateAgent.CompareVersionText("3.2.0.1", "3.2");
+    Report("CompareVersionText(3.2.0.1, 3.2), per call", Seconds(start, Now()) / kCalls * 1e6, "us");
+
+    const std::string exe = VariantExe("v3200");
+    const int kReads = 2000;
+    start = Now();
+    for (int i = 0; i < kReads; ++i)
+        sum += g_updateAgent.ReadVersionText(exe.c_str()).GetLength();
+    Report("ReadVersionText(Quorel.exe), per call", Seconds(start, Now()) / kReads * 1e6, "us");
+    if (sum == 42)
+        printf(" ");
+}
+
+void BenchStart()
+{
+    HttpServer server(TestHostPort());
+    HttpResponse page;
+    page.contentType = "text/html";
+    page.body = "<html><body>bench</body></html>";
+    server.SetPrefix("/touch/", page);
+
+    KillQuorelProcesses();
+    ResetInstallState();
+    MakeDirs(InstallFolder());
+    CopyTo(VariantExe("v3200"), InstalledExe());
+    WriteWholeFile(MarkerLink(), "");
+    TempDir dir;
+    const std::string exe = dir.File("Quorel.exe");
+    CopyTo(VariantExe("v3200"), exe);
+
+    double windowTotal = 0, requestTotal = 0;
+    const int kRuns = 5;
+    SIZE_T peak = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        server.ClearRequests();
+        ChildProcess process;
+        LARGE_INTEGER start = Now();
+        process.Start(exe, "", dir.Path());
+        HWND window = WaitForWindow("Zelmora " QUOREL_TEST_HOST, "#32770", 30000, process.Pid());
+        windowTotal += Seconds(start, Now());
+        server.WaitForPrefix("/touch/", 30000);
+        requestTotal += Seconds(start, Now());
+        PROCESS_MEMORY_COUNTERS counters = {};
+        counters.cb = sizeof counters;
+        if (GetProcessMemoryInfo(process.Handle(), &counters, sizeof counters))
+            peak = counters.PeakWorkingSetSize > peak ? counters.PeakWorkingSetSize : peak;
+        if (window != nullptr)
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        process.WaitExit(30000);
+    }
+    Report("start to main window, mean of 5", windowTotal / kRuns, "s");
+    Report("start to web application request, mean of 5", requestTotal / kRuns, "s");
+    Report("peak working set of the running shell", peak / 1024.0, "KB");
+    KillQuorelProcesses();
+    ResetInstallState();
+}
+
+}  // namespace
+
+int main()
+{
+    printf("Quorel benchmark (under Wine: Wine's own overhead is included)\n");
+    BenchVersions();
+    BenchDownload();
+    BenchStart();
+    return 0;
+}
