@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "mainwindow/RunningCopy.h"
@@ -87,6 +89,81 @@ TEST(MainWindowInProcess, BigAndSmallIconsComeFromTheirOwnResources)
     EXPECT_EQ(dlg.m_hIconBig, AfxGetApp()->LoadIcon(IDI_BIG_ICON));
     EXPECT_EQ(dlg.m_hIconSmall, AfxGetApp()->LoadIcon(IDR_MAINFRAME));
     EXPECT_NE(dlg.m_hIconBig, dlg.m_hIconSmall) << "two groups, two icons";
+}
+
+// Draws a window (frame included) the way it looks on screen, into a 24-bit BMP file; returns how many
+// distinct colours it holds.
+size_t SaveWindowImage(HWND window, const std::string& path)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    // The window's own surface, frame included: what the platform has drawn for it.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HDC windowDc = GetWindowDC(window);
+    BitBlt(dc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    ReleaseDC(window, windowDc);
+    GdiFlush();
+
+    const DWORD stride = (width * 3 + 3) & ~3;
+    const DWORD imageSize = stride * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+    data.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    data.append(static_cast<const char*>(bits), imageSize);
+    WriteWholeFile(path, data);
+
+    std::set<DWORD> colours;
+    const BYTE* pixels = static_cast<const BYTE*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const BYTE* p = pixels + y * stride + x * 3;
+            colours.insert(p[0] | (p[1] << 8) | (p[2] << 16));
+        }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return colours.size();
+}
+
+// Pictures of the main window and the About box for a person to look at; saved in the build tree.
+TEST(MainWindowInProcess, ScreenshotsOfTheMainWindowAndTheAboutBox)
+{
+    const std::string folder = BinaryDir() + "screenshots\\";
+    MakeDirs(folder);
+    CZelmoraDlg dlg;
+    size_t mainColours = 0, aboutColours = 0;
+    WithMainWindow(dlg, [&](HWND window) {
+        mainColours = SaveWindowImage(window, folder + "main-window.bmp");
+        PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        HWND about = WaitForWindow("关于 Tovrask", "#32770", kWaitMs, GetCurrentProcessId());
+        if (about == nullptr) {
+            ADD_FAILURE() << "no About box";
+            return;
+        }
+        aboutColours = SaveWindowImage(about, folder + "about-box.bmp");
+        PressButton(about, IDOK);
+        WaitForWindowGone(about, kWaitMs);
+    });
+    // Here the page renders blank, below it the dialog's own strip; the About box has text and its icon.
+    EXPECT_GE(mainColours, 2u);
+    EXPECT_GT(aboutColours, 8u);
+    EXPECT_TRUE(FileExists(folder + "main-window.bmp"));
+    EXPECT_TRUE(FileExists(folder + "about-box.bmp"));
 }
 
 }  // namespace
