@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the Quorel mark (a white "Z" on a rounded plum tile) into a 16/32/48 px, 32-bit .ico."""
+"""Draws the Quorel mark (a white "Z" on a rounded plum tile) at 16, 32 and 48 px, 32 bits per pixel:
+an .ico, and the same images as icon resources with their group directory."""
 import struct
 import sys
 
@@ -83,9 +84,24 @@ def dib(size):
     return header + bytes(xor) + bytes(and_mask)
 
 
+def write(path, data):
+    with open(path, 'wb') as f:
+        f.write(data)
+
+
 def main(path):
     sizes = (16, 32, 48)
     images = [dib(s) for s in sizes]
+
+    # Beside the .ico: the images as icon resources 1 to 3 and one group directory naming them, so
+    # that both icon groups of the executable share one set of images.
+    base = path[:-4] if path.endswith('.ico') else path
+    group = bytearray(struct.pack('<HHH', 0, 1, len(sizes)))
+    for icon_id, (s, img) in enumerate(zip(sizes, images), start=1):
+        write('%s-%d.bin' % (base, s), img)
+        group += struct.pack('<BBBBHHIH', s, s, 0, 0, 1, 32, len(img), icon_id)
+    write(base + '-group.bin', bytes(group))
+
     offset = 6 + 16 * len(sizes)
     out = bytearray(struct.pack('<HHH', 0, 1, len(sizes)))
     for s, img in zip(sizes, images):
@@ -93,8 +109,7 @@ def main(path):
         offset += len(img)
     for img in images:
         out += img
-    with open(path, 'wb') as f:
-        f.write(out)
+    write(path, bytes(out))
 
 
 if __name__ == '__main__':

@@ -13,6 +13,10 @@
 #define IDC_STATIC       (-1)
 #endif
 
+// Icon resources written from prepared images rather than from an .ico file.
+#define RT_ICON_ID             3
+#define RT_GROUP_ICON_ID       14
+
 // The dialog-initialisation resource type and its "load the persisted stream" message.
 #define RT_DLGINIT_ID          240
 #define WM_OCC_LOADFROMSTREAM  0x0376
