@@ -1,4 +1,5 @@
 #include "framework/AfxOcc.h"
+#include "framework/AfxHandles.h"
 #include <olectl.h>
 #include <string.h>
 
@@ -13,25 +14,11 @@ const int kMaxInvokeArgs = 16;
 const BYTE kVtsAnsiString = 0x0E;
 const BYTE kVtsByRefVariant = VT_VARIANT | 0x40;
 
-// Holds one interface reference and releases it when it goes out of scope.
-template <class T> class CInterfacePtr
-{
-public:
-    CInterfacePtr() : m_p(nullptr) {}
-    ~CInterfacePtr() { if (m_p != nullptr) m_p->Release(); }
-    CInterfacePtr(const CInterfacePtr&) = delete;
-    CInterfacePtr& operator=(const CInterfacePtr&) = delete;
-    T* operator->() const { return m_p; }
-    T** operator&() { return &m_p; }
-    void** Out() { return reinterpret_cast<void**>(&m_p); }
-    T* m_p;
-};
-
 // Releases the type attributes of a type description when it goes out of scope.
 class CTypeAttrHolder
 {
 public:
-    CTypeAttrHolder(ITypeInfo* pInfo) : m_pInfo(pInfo), m_pAttr(nullptr) {}
+    explicit CTypeAttrHolder(ITypeInfo* pInfo) : m_pInfo(pInfo), m_pAttr(nullptr) {}
     ~CTypeAttrHolder() { if (m_pAttr != nullptr) m_pInfo->ReleaseTypeAttr(m_pAttr); }
     CTypeAttrHolder(const CTypeAttrHolder&) = delete;
     CTypeAttrHolder& operator=(const CTypeAttrHolder&) = delete;
@@ -53,7 +40,7 @@ BSTR AllocBstrFromAnsi(const char* psz)
     return bstr;
 }
 
-// A window of the container and its own top-level window, which plays the in-place frame.
+// The top-level window of a container window: it plays the in-place frame.
 HWND TopLevelOf(HWND hWnd)
 {
     HWND hRoot = ::GetAncestor(hWnd, GA_ROOT);
@@ -216,8 +203,12 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
     m_pInPlaceObject->GetWindow(&m_hWnd);
     if (m_hWnd == nullptr)
         return FALSE;
-    // The control's window answers to its dialog item id, like any other control of the dialog.
+    // The control's window answers to its dialog item id and takes the item's dialog-navigation
+    // styles, like any other control of the dialog.
     ::SetWindowLongPtrA(m_hWnd, GWLP_ID, static_cast<LONG_PTR>(m_nID));
+    const LONG_PTR kItemStyles = WS_TABSTOP | WS_GROUP | WS_DISABLED;
+    const LONG_PTR style = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, (style & ~kItemStyles) | (static_cast<LONG_PTR>(dwStyle) & kItemStyles));
     if (!(dwStyle & WS_VISIBLE))
         ::ShowWindow(m_hWnd, SW_HIDE);
     return TRUE;
@@ -225,16 +216,16 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
 
 HRESULT COleControlSite::LoadState(IStream* pStream)
 {
-    CInterfacePtr<IPersistStreamInit> pInit;
-    if (SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStreamInit, pInit.Out()))) {
+    CComRef<IPersistStreamInit> pInit;
+    if (SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStreamInit, pInit.Receive()))) {
         HRESULT hr = pStream != nullptr ? pInit->Load(pStream) : E_FAIL;
         // State that cannot be read still leaves a working control with its defaults.
         if (FAILED(hr))
             hr = pInit->InitNew();
         return hr;
     }
-    CInterfacePtr<IPersistStream> pPersist;
-    if (pStream != nullptr && SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStream, pPersist.Out())))
+    CComRef<IPersistStream> pPersist;
+    if (pStream != nullptr && SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStream, pPersist.Receive())))
         return pPersist->Load(pStream);
     return E_NOINTERFACE;
 }
@@ -243,18 +234,18 @@ HRESULT COleControlSite::LoadState(IStream* pStream)
 // [default, source] interface of its class's type description.
 BOOL COleControlSite::FindEventIID(IID* piid)
 {
-    CInterfacePtr<IProvideClassInfo2> pInfo2;
-    if (SUCCEEDED(m_pObject->QueryInterface(IID_IProvideClassInfo2, pInfo2.Out())) &&
+    CComRef<IProvideClassInfo2> pInfo2;
+    if (SUCCEEDED(m_pObject->QueryInterface(IID_IProvideClassInfo2, pInfo2.Receive())) &&
         SUCCEEDED(pInfo2->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, piid)))
         return TRUE;
 
-    CInterfacePtr<IProvideClassInfo> pInfo;
-    if (FAILED(m_pObject->QueryInterface(IID_IProvideClassInfo, pInfo.Out())))
+    CComRef<IProvideClassInfo> pInfo;
+    if (FAILED(m_pObject->QueryInterface(IID_IProvideClassInfo, pInfo.Receive())))
         return FALSE;
-    CInterfacePtr<ITypeInfo> pClassInfo;
-    if (FAILED(pInfo->GetClassInfo(&pClassInfo)))
+    CComRef<ITypeInfo> pClassInfo;
+    if (FAILED(pInfo->GetClassInfo(reinterpret_cast<ITypeInfo**>(pClassInfo.Receive()))))
         return FALSE;
-    CTypeAttrHolder classAttr(pClassInfo.m_p);
+    CTypeAttrHolder classAttr(pClassInfo.Get());
     if (FAILED(pClassInfo->GetTypeAttr(&classAttr.m_pAttr)))
         return FALSE;
     for (UINT i = 0; i < classAttr.m_pAttr->cImplTypes; ++i) {
@@ -265,11 +256,11 @@ BOOL COleControlSite::FindEventIID(IID* piid)
         if ((flags & kDefaultSource) != kDefaultSource)
             continue;
         HREFTYPE hRef = 0;
-        CInterfacePtr<ITypeInfo> pEventInfo;
+        CComRef<ITypeInfo> pEventInfo;
         if (FAILED(pClassInfo->GetRefTypeOfImplType(i, &hRef)) ||
-            FAILED(pClassInfo->GetRefTypeInfo(hRef, &pEventInfo)))
+            FAILED(pClassInfo->GetRefTypeInfo(hRef, reinterpret_cast<ITypeInfo**>(pEventInfo.Receive()))))
             return FALSE;
-        CTypeAttrHolder eventAttr(pEventInfo.m_p);
+        CTypeAttrHolder eventAttr(pEventInfo.Get());
         if (FAILED(pEventInfo->GetTypeAttr(&eventAttr.m_pAttr)))
             return FALSE;
         *piid = eventAttr.m_pAttr->guid;
@@ -285,8 +276,8 @@ BOOL COleControlSite::ConnectSink()
         return FALSE;
     // Set before Advise: the connection point asks the sink for this interface.
     m_iidEvents = iid;
-    CInterfacePtr<IConnectionPointContainer> pContainer;
-    if (FAILED(m_pObject->QueryInterface(IID_IConnectionPointContainer, pContainer.Out())))
+    CComRef<IConnectionPointContainer> pContainer;
+    if (FAILED(m_pObject->QueryInterface(IID_IConnectionPointContainer, pContainer.Receive())))
         return FALSE;
     if (FAILED(pContainer->FindConnectionPoint(iid, &m_pEventPoint)))
         return FALSE;

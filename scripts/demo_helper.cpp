@@ -1,15 +1,16 @@
 // The demo run's hands inside Wine: it finds windows by caption, reads their texts, presses their
 // buttons and lists the running Quorel processes. scripts/run.sh builds it and calls it.
-//   demo_helper [--desktop NAME] wait CAPTION TIMEOUT_MS      the window's process and, for a box, its text
-//   demo_helper [--desktop NAME] press CAPTION BUTTON_ID      clicks the button (IDYES 6, IDNO 7, IDOK 1)
-//   demo_helper [--desktop NAME] processes IMAGE_NAME         one line per process with that file name
+//   demo_helper [--desktop NAME] wait CAPTION TIMEOUT_MS [IMAGE]
+//                                     waits for a visible window of that caption (and process image);
+//                                     prints its process and, for a message box, its text
+//   demo_helper [--desktop NAME] press CAPTION BUTTON_ID   clicks the button (IDYES 6, IDNO 7, IDOK 1)
+//   demo_helper [--desktop NAME] redraw CAPTION            asks the window to paint itself again
+//   demo_helper [--desktop NAME] processes IMAGE_NAME      one line per process with that file name
 // Output is UTF-8; the exit code is 0 when the window or a process was found, 1 otherwise.
 #include <windows.h>
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -40,8 +41,22 @@ std::wstring Text(HWND window)
     return text;
 }
 
+std::wstring ImageOf(DWORD pid)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return L"";
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameW(process, 0, path, &size))
+        path[0] = L'\0';
+    CloseHandle(process);
+    return path;
+}
+
 struct Search {
     const wchar_t* caption;
+    const wchar_t* image;  // nullptr: any process
     HWND found;
 };
 
@@ -54,28 +69,21 @@ BOOL CALLBACK MatchCaption(HWND window, LPARAM param)
     GetWindowTextW(window, caption, 512);
     if (lstrcmpW(caption, search.caption) != 0)
         return TRUE;
+    if (search.image) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (lstrcmpiW(ImageOf(pid).c_str(), search.image) != 0)
+            return TRUE;
+    }
     search.found = window;
     return FALSE;
 }
 
-HWND FindByCaption(const wchar_t* caption)
+HWND FindByCaption(const wchar_t* caption, const wchar_t* image = nullptr)
 {
-    Search search = {caption, nullptr};
+    Search search = {caption, image, nullptr};
     EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-std::wstring ImageOf(DWORD pid)
-{
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return L"";
-    wchar_t path[MAX_PATH] = L"";
-    DWORD size = MAX_PATH;
-    if (!QueryFullProcessImageNameW(process, 0, path, &size))
-        path[0] = L'\0';
-    CloseHandle(process);
-    return path;
 }
 
 BOOL CALLBACK FirstStaticText(HWND child, LPARAM param)
@@ -94,11 +102,11 @@ BOOL CALLBACK FirstStaticText(HWND child, LPARAM param)
     return FALSE;
 }
 
-int Wait(const wchar_t* caption, DWORD timeoutMs)
+int Wait(const wchar_t* caption, DWORD timeoutMs, const wchar_t* image)
 {
     const DWORD start = GetTickCount();
     HWND window = nullptr;
-    while (!(window = FindByCaption(caption))) {
+    while (!(window = FindByCaption(caption, image))) {
         if (GetTickCount() - start >= timeoutMs)
             return 1;
         Sleep(kPollMs);
@@ -123,6 +131,15 @@ int Press(const wchar_t* caption, int id)
     if (button)
         return PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
     return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0) ? 0 : 1;
+}
+
+int Redraw(const wchar_t* caption)
+{
+    HWND window = FindByCaption(caption);
+    if (!window)
+        return 1;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return 0;
 }
 
 int Processes(const wchar_t* imageName)
@@ -166,16 +183,19 @@ int wmain(int argc, wchar_t** argv)
         desktop = argv[2];
         first = 3;
     }
-    const bool waits = argc - first == 3 && lstrcmpW(argv[first], L"wait") == 0;
+    const bool waits = (argc - first == 3 || argc - first == 4) && lstrcmpW(argv[first], L"wait") == 0;
     const DWORD timeoutMs = waits ? static_cast<DWORD>(_wtoi(argv[first + 2])) : 0;
     if (desktop && !EnterDesktop(desktop, timeoutMs))
         return 1;
     if (waits)
-        return Wait(argv[first + 1], timeoutMs);
+        return Wait(argv[first + 1], timeoutMs, argc - first == 4 ? argv[first + 3] : nullptr);
     if (argc - first == 3 && lstrcmpW(argv[first], L"press") == 0)
         return Press(argv[first + 1], _wtoi(argv[first + 2]));
+    if (argc - first == 2 && lstrcmpW(argv[first], L"redraw") == 0)
+        return Redraw(argv[first + 1]);
     if (argc - first == 2 && lstrcmpW(argv[first], L"processes") == 0)
         return Processes(argv[first + 1]);
-    Print(L"usage: demo_helper [--desktop NAME] wait CAPTION MS | press CAPTION ID | processes NAME");
+    Print(L"usage: demo_helper [--desktop NAME] wait CAPTION MS [IMAGE] | press CAPTION ID | redraw CAPTION"
+          L" | processes NAME");
     return 2;
 }

@@ -7,10 +7,10 @@ quorel_add_test(update_agent_test
     LABELS update)
 
 # The procedure moves the running executable, so it runs in throwaway copies of a small host program,
-# built with the shell's version 3.2.0.0 and without any version resource.
+# stamped with the shell's version 3.2.0.0 by the version fixtures' resource script, or left without one.
 function(quorel_add_update_host target with_version)
-    add_executable(${target} update/UpdateHost.cpp update/UpdateHost.rc)
-    target_compile_definitions(${target} PRIVATE UPDATE_HOST_WITH_VERSION=${with_version})
+    add_executable(${target} update/UpdateHost.cpp fixtures/Stub.rc)
+    target_compile_definitions(${target} PRIVATE STUB_WITH_VERSION=${with_version} STUB_VERSION=3,2,0,0)
     target_link_libraries(${target} PRIVATE quorel_core)
     target_link_options(${target} PRIVATE -s)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/update-hosts)

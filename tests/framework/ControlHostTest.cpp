@@ -167,11 +167,12 @@ struct TemplateCase {
     const char* name;
     UINT nIDTemplate;
     RECT itemDialogUnits;
+    bool tabStop;
 };
 
 const TemplateCase kBrowserTemplates[] = {
-    {"extended template", IDD_BROWSER, {0, 0, 300, 180}},
-    {"classic template", IDD_CLASSIC_BROWSER, {10, 6, 250, 126}},
+    {"extended template", IDD_BROWSER, {0, 0, 300, 180}, false},
+    {"classic template", IDD_CLASSIC_BROWSER, {10, 6, 250, 126}, true},
 };
 
 TEST(ControlHostTest, CreatesTheControlWhereTheItemWas)
@@ -199,7 +200,9 @@ TEST(ControlHostTest, CreatesTheControlWhereTheItemWas)
             hrLoad = d.m_browser.GetControlSite()->GetStateLoadResult();
             bUIActive = d.m_browser.GetControlSite()->IsUIActive();
             EXPECT_EQ(hControl, d.m_browser.m_hWnd);
-            EXPECT_TRUE(::GetWindowLongPtrA(hControl, GWL_STYLE) & WS_VISIBLE);
+            const LONG_PTR style = ::GetWindowLongPtrA(hControl, GWL_STYLE);
+            EXPECT_TRUE(style & WS_VISIBLE);
+            EXPECT_EQ(c.tabStop, (style & WS_TABSTOP) != 0);
             EXPECT_NE(nullptr, d.GetDlgItem(IDC_SIDE_BUTTON));
             EXPECT_NE(nullptr, d.GetDlgItem(IDC_EDIT));
         };

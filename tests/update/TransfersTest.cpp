@@ -6,81 +6,30 @@
 
 #include <string>
 
+// The import slot through which this program, the agent included, reaches the platform's function.
+#ifdef _WIN64
+extern "C" void* g_connectedStateSlot __asm__("__imp_InternetGetConnectedState");
+#else
+extern "C" void* g_connectedStateSlot __asm__("__imp__InternetGetConnectedState@8");
+#endif
+
 namespace {
 
-// Redirects this program's import of one WinINet function (the agent's calls go through it) to a
-// recorder that passes every call on to the real function.
-class ImportSpy {
-public:
-    ImportSpy(const char* function, void* replacement)
-    {
-        BYTE* image = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(image);
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(image + dir.VirtualAddress);
-             desc->Name != 0; ++desc) {
-            if (lstrcmpiA(reinterpret_cast<char*>(image + desc->Name), "wininet.dll") != 0)
-                continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(image + desc->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(image + desc->FirstThunk);
-            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                    continue;
-                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(image + names->u1.AddressOfData);
-                if (strcmp(reinterpret_cast<char*>(byName->Name), function) == 0) {
-                    slot_ = reinterpret_cast<void**>(&slots->u1.Function);
-                    original_ = *slot_;
-                    Write(replacement);
-                    return;
-                }
-            }
-        }
-    }
-    ~ImportSpy()
-    {
-        if (slot_)
-            Write(original_);
-    }
-    ImportSpy(const ImportSpy&) = delete;
-    ImportSpy& operator=(const ImportSpy&) = delete;
-
-    bool Installed() const { return slot_ != nullptr; }
-    void* Original() const { return original_; }
-
-private:
-    void Write(void* value)
-    {
-        DWORD old = 0;
-        VirtualProtect(slot_, sizeof(*slot_), PAGE_READWRITE, &old);
-        *slot_ = value;
-        VirtualProtect(slot_, sizeof(*slot_), old, &old);
-    }
-
-    void** slot_ = nullptr;
-    void* original_ = nullptr;
-};
-
-ImportSpy* g_connectedSpy;
+void* g_realConnectedState;
 int g_connectedQueries;
 
 BOOL WINAPI CountingConnectedState(LPDWORD flags, DWORD reserved)
 {
     ++g_connectedQueries;
-    auto real = reinterpret_cast<BOOL(WINAPI*)(LPDWORD, DWORD)>(g_connectedSpy->Original());
-    return real(flags, reserved);
+    return reinterpret_cast<BOOL(WINAPI*)(LPDWORD, DWORD)>(g_realConnectedState)(flags, reserved);
 }
 
-ImportSpy* g_openSpy;
-DWORD g_openFlags;
-
-HINTERNET WINAPI RecordingOpenUrl(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headersLength, DWORD flags,
-                                  DWORD_PTR context)
+void SetConnectedStateSlot(void* value)
 {
-    g_openFlags = flags;
-    auto real = reinterpret_cast<HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR)>(
-        g_openSpy->Original());
-    return real(session, url, headers, headersLength, flags, context);
+    DWORD old = 0;
+    VirtualProtect(&g_connectedStateSlot, sizeof(void*), PAGE_READWRITE, &old);
+    g_connectedStateSlot = value;
+    VirtualProtect(&g_connectedStateSlot, sizeof(void*), old, &old);
 }
 
 std::string Pattern(size_t size)
@@ -95,8 +44,13 @@ class Transfers : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Ok()); }
 
-    HINTERNET Open(const std::string& target)
+    // Scripts the target and opens it; the caller closes the request.
+    HINTERNET Serve(const std::string& target, const std::string& body, size_t dropAfter = SIZE_MAX,
+                    const std::string& headers = "")
     {
+        HttpResponse response{200, "application/octet-stream", headers, body};
+        response.dropAfter = dropAfter;
+        server.Set(target, response);
         CString url(server.Url(target).c_str());
         return agent.OpenRemote(url);
     }
@@ -106,102 +60,72 @@ protected:
     TempDir folder;
 };
 
-TEST_F(Transfers, SessionIdentifiesItselfAsAutoUpdateAgent)
+TEST(AgentSession, WithoutASessionTheConnectionIsNeverQueried)
 {
-    server.Set("/update/update.txt", HttpResponse{200, "text/plain", "", "3.2.0.1"});
-    HINTERNET request = Open("/update/update.txt");
-    ASSERT_NE(nullptr, request);
-    InternetCloseHandle(request);
-    HttpRequest received;
-    ASSERT_TRUE(server.WaitFor("/update/update.txt", 5000, &received));
-    EXPECT_EQ("GET", received.method);
-    EXPECT_EQ("AutoUpdateAgent", received.Header("User-Agent"));
+    CUpdateAgent agent;
+    ASSERT_NE(nullptr, agent.m_hSession);
+    g_realConnectedState = g_connectedStateSlot;
+    SetConnectedStateSlot(reinterpret_cast<void*>(&CountingConnectedState));
+    g_connectedQueries = 0;
+    const bool connected = agent.HasConnection();
+    const int queriesWithSession = g_connectedQueries;
+    InternetCloseHandle(agent.m_hSession);
+    agent.m_hSession = nullptr;
+    const bool connectedWithout = agent.HasConnection();
+    SetConnectedStateSlot(g_realConnectedState);
+
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(1, queriesWithSession);
+    EXPECT_FALSE(connectedWithout);
+    EXPECT_EQ(1, g_connectedQueries);
 }
 
-TEST_F(Transfers, EveryOpenReachesTheServerEvenForACacheableAnswer)
+TEST_F(Transfers, EveryOpenReachesTheServerAsAutoUpdateAgent)
 {
-    server.Set("/update/update.txt",
-               HttpResponse{200, "text/plain", "Cache-Control: max-age=3600\r\nExpires: Mon, 01 Jan 2035 00:00:00 GMT",
-                            "3.2.0.1"});
-    ImportSpy spy("InternetOpenUrlA", reinterpret_cast<void*>(&RecordingOpenUrl));
-    ASSERT_TRUE(spy.Installed());
-    g_openSpy = &spy;
-    g_openFlags = 0;
+    const char kCacheable[] = "Cache-Control: max-age=3600\r\nExpires: Mon, 01 Jan 2035 00:00:00 GMT";
     for (int i = 0; i < 2; ++i) {
-        HINTERNET request = Open("/update/update.txt");
+        HINTERNET request = Serve("/update/update.txt", "3.2.0.1", SIZE_MAX, kCacheable);
         ASSERT_NE(nullptr, request);
         char buffer[16];
         EXPECT_TRUE(agent.ReadChunk(request, buffer, sizeof(buffer)));
         InternetCloseHandle(request);
     }
-    EXPECT_EQ(2u, server.Count("/update/update.txt"));
-    // Reload, resynchronise, hyperlink, need-file: never an answer from the cache.
-    EXPECT_EQ(0x80000C10u, g_openFlags);
+    ASSERT_EQ(2u, server.Count("/update/update.txt"));
     for (const HttpRequest& r : server.Requests()) {
-        if (r.HasHeader("Pragma")) {
+        EXPECT_EQ("GET", r.method);
+        EXPECT_EQ("AutoUpdateAgent", r.Header("User-Agent"));
+        if (r.HasHeader("Pragma"))
             EXPECT_EQ("no-cache", r.Header("Pragma"));
-        }
-        if (r.HasHeader("Cache-Control")) {
+        if (r.HasHeader("Cache-Control"))
             EXPECT_EQ("no-cache", r.Header("Cache-Control"));
-        }
     }
 }
 
-TEST(AgentSession, WithoutASessionTheConnectionIsNeverQueried)
+TEST_F(Transfers, OpenRemoteOpensOnlySuccessAndLeavesTheCanonicalAddress)
 {
-    ImportSpy spy("InternetGetConnectedState", reinterpret_cast<void*>(&CountingConnectedState));
-    ASSERT_TRUE(spy.Installed());
-    g_connectedSpy = &spy;
-    g_connectedQueries = 0;
-
-    CUpdateAgent agent;
-    ASSERT_NE(nullptr, agent.m_hSession);
-    EXPECT_TRUE(agent.HasConnection());
-    EXPECT_EQ(1, g_connectedQueries);
-
-    InternetCloseHandle(agent.m_hSession);
-    agent.m_hSession = nullptr;
-    EXPECT_FALSE(agent.HasConnection());
-    EXPECT_EQ(1, g_connectedQueries);
-}
-
-struct StatusCase {
-    int status;
-    bool opens;
-};
-
-TEST_F(Transfers, OnlyASuccessStatusIsAnOpenedAddress)
-{
-    const StatusCase cases[] = {{200, true}, {204, true}, {299, true}, {300, false},
-                                {404, false}, {403, false}, {500, false}, {503, false}};
-    for (const StatusCase& c : cases) {
-        SCOPED_TRACE(c.status);
-        std::string target = "/status/" + std::to_string(c.status);
-        server.Set(target, HttpResponse{c.status, "text/html", "", "<html><body>page</body></html>"});
-        HINTERNET request = Open(target);
-        EXPECT_EQ(c.opens, request != nullptr);
-        if (request)
-            InternetCloseHandle(request);
-        EXPECT_EQ(1u, server.Count(target));
-    }
-}
-
-TEST_F(Transfers, CallersAddressBecomesCanonicalWhateverTheOutcome)
-{
-    server.Set("/update/new%20build.txt", HttpResponse{200, "text/plain", "", "3.2.0.1"});
-    server.Set("/update/missing%20build.txt", HttpResponse{404, "text/html", "", "not here"});
+    for (int status : {200, 204, 299, 300, 403, 404, 500})
+        server.Set("/status/" + std::to_string(status) + "%20page", HttpResponse{status, "text/html", "", "<html/>"});
+    const std::string tooLong = server.Url("/" + std::string(1100, 'a'));
+    server.SetPrefix("/a", HttpResponse{200, "text/plain", "", "anything"});
     const struct {
         std::string address;
         std::string canonical;
         bool opens;
     } cases[] = {
-        {server.Url("/update/new build.txt"), server.Url("/update/new%20build.txt"), true},
-        {server.Url("/update/missing build.txt"), server.Url("/update/missing%20build.txt"), false},
+        {server.Url("/status/200 page"), server.Url("/status/200%20page"), true},
+        {server.Url("/status/204 page"), server.Url("/status/204%20page"), true},
+        {server.Url("/status/299 page"), server.Url("/status/299%20page"), true},
+        {server.Url("/status/300 page"), server.Url("/status/300%20page"), false},
+        {server.Url("/status/403 page"), server.Url("/status/403%20page"), false},
+        {server.Url("/status/404 page"), server.Url("/status/404%20page"), false},
+        {server.Url("/status/500 page"), server.Url("/status/500%20page"), false},
         // Nothing listens on port 1.
-        {"http://127.0.0.1:1/update/no server.txt", "http://127.0.0.1:1/update/no%20server.txt", false},
+        {"http://127.0.0.1:1/no server.txt", "http://127.0.0.1:1/no%20server.txt", false},
+        // No canonical form fits the agent's buffer: nothing is opened and the address stays.
+        {tooLong, tooLong, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.address);
+        SCOPED_TRACE(c.canonical.substr(0, 60));
         CString url(c.address.c_str());
         HINTERNET request = agent.OpenRemote(url);
         EXPECT_EQ(c.opens, request != nullptr);
@@ -209,109 +133,72 @@ TEST_F(Transfers, CallersAddressBecomesCanonicalWhateverTheOutcome)
         if (request)
             InternetCloseHandle(request);
     }
-    EXPECT_EQ(1u, server.Count("/update/new%20build.txt"));
-    EXPECT_EQ(1u, server.Count("/update/missing%20build.txt"));
-}
-
-TEST_F(Transfers, AnAddressWithoutACanonicalFormOpensNothing)
-{
-    server.SetPrefix("/", HttpResponse{200, "text/plain", "", "anything"});
-    std::string address = server.Url("/" + std::string(1100, 'a'));
-    CString url(address.c_str());
-    EXPECT_EQ(nullptr, agent.OpenRemote(url));
-    EXPECT_EQ(address, static_cast<const char*>(url));
-    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(7u, server.CountPrefix("/status/"));
+    EXPECT_EQ(0u, server.CountPrefix("/a"));
 }
 
 TEST_F(Transfers, ReadChunkDeliversAtMostItsSizeFromOneRead)
 {
     const std::string body = Pattern(10000);
-    server.Set("/long", HttpResponse{200, "application/octet-stream", "", body});
-    HINTERNET request = Open("/long");
+    HINTERNET request = Serve("/long", body);
     ASSERT_NE(nullptr, request);
     char buffer[116];
     memset(buffer, '#', sizeof(buffer));
     EXPECT_TRUE(agent.ReadChunk(request, buffer, 100));
     EXPECT_EQ(body.substr(0, 100), std::string(buffer, 100));
     EXPECT_EQ(std::string(16, '#'), std::string(buffer + 100, 16));
-    // The rest stays unread for the next read.
     EXPECT_TRUE(agent.ReadChunk(request, buffer, 100));
     EXPECT_EQ(body.substr(100, 100), std::string(buffer, 100));
     InternetCloseHandle(request);
-}
 
-TEST_F(Transfers, ReadChunkOfAnEmptyResponseIsFalse)
-{
-    server.Set("/empty", HttpResponse{200, "text/plain", "", ""});
-    HINTERNET request = Open("/empty");
+    request = Serve("/empty", "");
     ASSERT_NE(nullptr, request);
-    char buffer[16] = {};
     EXPECT_FALSE(agent.ReadChunk(request, buffer, sizeof(buffer)));
     InternetCloseHandle(request);
 }
 
-TEST_F(Transfers, SaveRemoteToFileWritesWholeResponses)
+TEST_F(Transfers, SaveRemoteToFile)
 {
-    const size_t sizes[] = {0, 1, 4095, 4096, 4097, 8192, 100000};
-    for (size_t size : sizes) {
-        SCOPED_TRACE(size);
-        const std::string body = Pattern(size);
-        const std::string target = "/file/" + std::to_string(size);
-        server.Set(target, HttpResponse{200, "application/octet-stream", "", body});
-        HINTERNET request = Open(target);
+    const struct {
+        size_t size;
+        size_t dropAfter;
+        bool missingFolder;
+        bool saved;
+    } cases[] = {
+        {0, SIZE_MAX, false, true},     {1, SIZE_MAX, false, true},    {4096, SIZE_MAX, false, true},
+        {4097, SIZE_MAX, false, true},  {100000, SIZE_MAX, false, true},
+        {20000, 9000, false, false},    {3000, SIZE_MAX, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes, dropped after " << c.dropAfter
+                                        << (c.missingFolder ? ", into a missing folder" : ""));
+        const std::string body = Pattern(c.size);
+        const std::string id = std::to_string(c.size);
+        HINTERNET request = Serve("/file/" + id, body, c.dropAfter);
         ASSERT_NE(nullptr, request);
-        const std::string path = folder.File("download-" + std::to_string(size) + ".bin");
-        EXPECT_TRUE(agent.SaveRemoteToFile(request, path.c_str()));
-        EXPECT_TRUE(FileExists(path));
-        EXPECT_EQ(body, ReadWholeFile(path));
+        const std::string path = folder.File(c.missingFolder ? "missing\\" + id : id);
+        // A longer file is already there: it is replaced, not overwritten in place.
+        if (!c.missingFolder)
+            ASSERT_TRUE(WriteWholeFile(path, std::string(9000, 'o')));
+
+        EXPECT_EQ(c.saved, agent.SaveRemoteToFile(request, path.c_str()));
+        if (c.missingFolder) {
+            EXPECT_FALSE(FileExists(path));
+            // Nothing was read: the body is still there from its start.
+            char buffer[64];
+            ASSERT_TRUE(agent.ReadChunk(request, buffer, sizeof(buffer)));
+            EXPECT_EQ(body.substr(0, sizeof(buffer)), std::string(buffer, sizeof(buffer)));
+        } else if (c.saved) {
+            EXPECT_EQ(body, ReadWholeFile(path));
+        } else {
+            // The part received stays.
+            const std::string partial = ReadWholeFile(path);
+            EXPECT_LT(partial.size(), body.size());
+            EXPECT_EQ(body.substr(0, partial.size()), partial);
+        }
         // The request is still the caller's to close.
         EXPECT_TRUE(InternetCloseHandle(request));
     }
-}
-
-TEST_F(Transfers, SaveRemoteToFileReplacesAnExistingFile)
-{
-    const std::string path = folder.File("Quorel.exe");
-    ASSERT_TRUE(WriteWholeFile(path, std::string(9000, 'o')));
-    server.Set("/new", HttpResponse{200, "application/octet-stream", "", "new and shorter"});
-    HINTERNET request = Open("/new");
-    ASSERT_NE(nullptr, request);
-    EXPECT_TRUE(agent.SaveRemoteToFile(request, path.c_str()));
-    InternetCloseHandle(request);
-    EXPECT_EQ("new and shorter", ReadWholeFile(path));
-}
-
-TEST_F(Transfers, SaveRemoteToFileKeepsThePartOfADroppedResponse)
-{
-    const std::string body = Pattern(20000);
-    HttpResponse cut{200, "application/octet-stream", "", body};
-    cut.dropAfter = 9000;
-    server.Set("/cut", cut);
-    HINTERNET request = Open("/cut");
-    ASSERT_NE(nullptr, request);
-    const std::string path = folder.File("partial.bin");
-    EXPECT_FALSE(agent.SaveRemoteToFile(request, path.c_str()));
-    EXPECT_TRUE(InternetCloseHandle(request));
-    ASSERT_TRUE(FileExists(path));
-    const std::string partial = ReadWholeFile(path);
-    EXPECT_LT(partial.size(), body.size());
-    EXPECT_EQ(body.substr(0, partial.size()), partial);
-}
-
-TEST_F(Transfers, SaveRemoteToFileIntoAMissingFolderReadsNothing)
-{
-    const std::string body = Pattern(3000);
-    server.Set("/body", HttpResponse{200, "application/octet-stream", "", body});
-    HINTERNET request = Open("/body");
-    ASSERT_NE(nullptr, request);
-    const std::string path = folder.File("no such folder\\Quorel.exe");
-    EXPECT_FALSE(agent.SaveRemoteToFile(request, path.c_str()));
-    EXPECT_FALSE(FileExists(path));
-    // The whole body is still there to be read.
-    char buffer[64];
-    ASSERT_TRUE(agent.ReadChunk(request, buffer, sizeof(buffer)));
-    EXPECT_EQ(body.substr(0, sizeof(buffer)), std::string(buffer, sizeof(buffer)));
-    InternetCloseHandle(request);
 }
 
 }

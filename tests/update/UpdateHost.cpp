@@ -1,9 +1,7 @@
-// A stand-in for the shell around the update agent, so that the update procedure can move a running
-// executable that is not the test's own. Modes:
-//   UpdateHost run <base address>        runs the procedure; the exit code is its result
-//   UpdateHost nosession <base address>  the same with an agent whose session the platform refused
-//   UpdateHost order <log file>          at exit, the application object logs whether the agent's
-//                                        session was already closed when it was destroyed
+// A stand-in for the shell around the update agent, so that the procedure moves an executable that is not
+// the test's own. "run <base>" and "nosession <base>" (the platform refused the session) exit with the
+// procedure's result; "order <log>" logs at exit whether the agent's session was closed before the
+// application object was destroyed.
 #include "framework/Afx.h"
 #include "update/UpdateAgent.h"
 #include "app/BuildConfig.h"
@@ -16,8 +14,6 @@ const char kUpdateBaseUrl[] = "http://127.0.0.1/update/";
 const char kHomePageUrl[] = "http://127.0.0.1";
 
 namespace {
-
-const int kUsageError = 100;
 
 HINTERNET g_observedSession = nullptr;
 char g_orderLog[MAX_PATH] = "";
@@ -35,14 +31,10 @@ public:
     CHostApp() : CWinApp(nullptr) {}
     virtual ~CHostApp()
     {
-        if (g_orderLog[0] == '\0')
-            return;
-        FILE* log = fopen(g_orderLog, "ab");
+        FILE* log = g_orderLog[0] ? fopen(g_orderLog, "ab") : nullptr;
         if (!log)
             return;
-        fputs(SessionOpen(g_observedSession) ? "app destroyed, agent session open\n"
-                                               : "app destroyed, agent session closed\n",
-              log);
+        fputs(SessionOpen(g_observedSession) ? "agent session open\n" : "agent session closed\n", log);
         fclose(log);
     }
 };
@@ -55,21 +47,18 @@ CUpdateAgent g_updateAgent;
 
 int main(int argc, char** argv)
 {
+    const int kUsageError = 100;
     if (argc != 3)
         return kUsageError;
-    if (strcmp(argv[1], "run") == 0)
-        return g_updateAgent.RunUpdate(argv[2]);
     if (strcmp(argv[1], "nosession") == 0) {
         InternetCloseHandle(g_updateAgent.m_hSession);
         g_updateAgent.m_hSession = nullptr;
+    }
+    if (strcmp(argv[1], "run") == 0 || strcmp(argv[1], "nosession") == 0)
         return g_updateAgent.RunUpdate(argv[2]);
-    }
-    if (strcmp(argv[1], "order") == 0 && strlen(argv[2]) < sizeof(g_orderLog)) {
-        g_observedSession = g_updateAgent.m_hSession;
-        if (!g_observedSession || !SessionOpen(g_observedSession))
-            return kUsageError;
-        strcpy(g_orderLog, argv[2]);
-        return 0;
-    }
-    return kUsageError;
+    if (strcmp(argv[1], "order") != 0 || !SessionOpen(g_updateAgent.m_hSession))
+        return kUsageError;
+    g_observedSession = g_updateAgent.m_hSession;
+    lstrcpynA(g_orderLog, argv[2], sizeof(g_orderLog));
+    return 0;
 }
