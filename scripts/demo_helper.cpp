@@ -4,7 +4,7 @@
 //                                     waits for a visible window of that caption (and process image);
 //                                     prints its process and, for a message box, its text
 //   demo_helper [--desktop NAME] press CAPTION BUTTON_ID   clicks the button (IDYES 6, IDNO 7, IDOK 1)
-//   demo_helper [--desktop NAME] redraw CAPTION            asks the window to paint itself again
+//   demo_helper [--desktop NAME] reveal CAPTION            moves a box that Wine leaves unpainted (see Reveal)
 //   demo_helper [--desktop NAME] processes IMAGE_NAME      one line per process with that file name
 // Output is UTF-8; the exit code is 0 when the window or a process was found, 1 otherwise.
 #include <windows.h>
@@ -133,11 +133,26 @@ int Press(const wchar_t* caption, int id)
     return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0) ? 0 : 1;
 }
 
-int Redraw(const wchar_t* caption)
+// Wine (8.0, on Xvfb) never paints a popup that lies wholly inside its owner window, and a message box
+// opens centred over it. Moved onto the owner's lower edge, the box paints and stays next to its window.
+int Reveal(const wchar_t* caption)
 {
     HWND window = FindByCaption(caption);
     if (!window)
         return 1;
+    HWND owner = GetWindow(window, GW_OWNER);
+    RECT box, frame;
+    if (!owner || !GetWindowRect(window, &box) || !GetWindowRect(owner, &frame))
+        return 0;
+    const bool inside = box.left >= frame.left && box.right <= frame.right && box.top >= frame.top &&
+                        box.bottom <= frame.bottom;
+    if (!inside)
+        return 0;
+    const int width = box.right - box.left;
+    const int height = box.bottom - box.top;
+    const int x = (frame.left + frame.right - width) / 2;
+    const int y = frame.bottom - height / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     return 0;
 }
@@ -191,11 +206,11 @@ int wmain(int argc, wchar_t** argv)
         return Wait(argv[first + 1], timeoutMs, argc - first == 4 ? argv[first + 3] : nullptr);
     if (argc - first == 3 && lstrcmpW(argv[first], L"press") == 0)
         return Press(argv[first + 1], _wtoi(argv[first + 2]));
-    if (argc - first == 2 && lstrcmpW(argv[first], L"redraw") == 0)
-        return Redraw(argv[first + 1]);
+    if (argc - first == 2 && lstrcmpW(argv[first], L"reveal") == 0)
+        return Reveal(argv[first + 1]);
     if (argc - first == 2 && lstrcmpW(argv[first], L"processes") == 0)
         return Processes(argv[first + 1]);
-    Print(L"usage: demo_helper [--desktop NAME] wait CAPTION MS [IMAGE] | press CAPTION ID | redraw CAPTION"
+    Print(L"usage: demo_helper [--desktop NAME] wait CAPTION MS [IMAGE] | press CAPTION ID | reveal CAPTION"
           L" | processes NAME");
     return 2;
 }

@@ -92,13 +92,16 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
             self.server.tell("Quorel asked for the update, but it has not been built", "download-missing")
             self.answer(404, "text/plain", b"not built")
             return
-        self.server.tell("Quorel is downloading the update", "download-started")
+        # Quorel opens this request before it asks the user, and reads it only after a "Yes": the server
+        # knows when the bytes have left, not when Quorel has read them.
+        self.server.tell("Quorel requested the update, Quorel.exe %s" % self.server.options.version, "download-requested")
         try:
             self.answer(200, "application/octet-stream", body)
         except OSError:
             self.server.tell("The download of the update was broken off", "download-broken")
             return
-        self.server.tell("Quorel downloaded the update (%d bytes)" % len(body), "downloaded %d" % len(body))
+        self.server.tell("Quorel downloaded the update (%d bytes sent; Quorel reads them once the question is"
+                         " answered Yes)" % len(body), "downloaded %d" % len(body))
 
     def answer(self, status, content_type, body):
         self.send_response(status)

@@ -155,6 +155,18 @@ show_shortcuts() {
     [ "$found" = 1 ] || say "   (no shortcuts)"
 }
 
+# Wine links the profile's Desktop, Downloads and other folders to your home folder; the demo's copies
+# and shortcuts stay inside its own prefix instead.
+unlink_profile_folders() {
+    local folder
+    for folder in "$drive_c/users/$user"/*; do
+        if [ -L "$folder" ]; then
+            rm -f "$folder"
+            mkdir -p "$folder"
+        fi
+    done
+}
+
 reset_prefix() {
     rm -rf "$install_dir"
     find "$drive_c" \( -name ' Zelmora.lnk' -o -name ' Zelmora' \) -prune -exec rm -rf {} + 2>/dev/null
@@ -214,6 +226,7 @@ step "Preparing the demo's Wine prefix (${prefix#"$root"/}; the first time takes
 WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
 wine_in_prefix "$helper" processes Quorel.exe >/dev/null 2>&1
 [ -d "$drive_c" ] || fail "the Wine prefix was not created"
+unlink_profile_folders
 reset_prefix
 download_dir=$drive_c/users/$user/Downloads
 mkdir -p "$download_dir"
@@ -243,8 +256,8 @@ show_shortcuts
 step "Waiting for the update check (the timer fires 20 s after the window opened)"
 out=$(helper wait "有新版更新" "$question_timeout_ms") || fail "the update question did not appear"
 say "   The update question \"有新版更新\" appeared: ${out#*text }"
+helper reveal "有新版更新" >/dev/null
 settle
-helper redraw "有新版更新" >/dev/null
 screenshot 02-update-question
 
 if [ "$headless" = 0 ]; then
@@ -276,8 +289,8 @@ out=$(helper wait "更新成功！" "$box_timeout_ms") || {
     fail "no answer to the update appeared"
 }
 say "   The success box \"更新成功！\" appeared: ${out#*text }"
+helper reveal "更新成功！" >/dev/null
 settle
-helper redraw "更新成功！" >/dev/null
 screenshot 03-update-success
 show_install
 

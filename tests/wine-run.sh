@@ -29,6 +29,21 @@ if [ ! -f "$prefix/.quorel-ready" ]; then
     ) 9>"$prefix.lock"
 fi
 
+# Wine links the profile's Desktop, Documents and the like to the Unix home folder. The prefix keeps
+# folders of its own instead: the program writes shortcuts there, and tests reset them.
+if [ ! -f "$prefix/.quorel-sandboxed" ]; then
+    (
+        flock 9
+        for link in "$prefix"/drive_c/users/*/*; do
+            if [ -L "$link" ]; then
+                rm -f "$link"
+                mkdir -p "$link"
+            fi
+        done
+        touch "$prefix/.quorel-sandboxed"
+    ) 9>"$prefix.lock"
+fi
+
 # Headless without a display: Wine's null graphics driver still gives real windows and message boxes.
 want=x11
 [ -z "${DISPLAY:-}" ] && want=null

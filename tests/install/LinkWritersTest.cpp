@@ -15,13 +15,6 @@
 
 namespace {
 
-std::string ModulePath()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
 class LinkWriters : public ::testing::Test {
 protected:
     void SetUp() override { ResetInstallState(); }
@@ -31,139 +24,89 @@ protected:
     TempDir dir;
 };
 
-TEST_F(LinkWriters, CreateLinkStoresTargetAndArguments)
+TEST_F(LinkWriters, CreateLinkSetsPathAndArgumentsWhereTheLinkCanBeSaved)
 {
-    struct Case {
-        const char* name;
-        std::string target;
-        std::string arguments;
-    };
     const std::string existing = dir.File("Quorel.exe");
     ASSERT_TRUE(CopyTo(FixtureExe("v3200"), existing));
-    const Case cases[] = {
-        {"no arguments", existing, ""},
-        {"arguments", existing, "-a \"b c\""},
-        {"missing target", dir.File("Missing.exe"), ""},
+    ASSERT_TRUE(MakeDirs(dir.File("试衣间\\")));
+    ASSERT_TRUE(MakeDirs(dir.File("long\\")));
+    const struct {
+        const char* what;
+        std::string target;
+        std::string link;
+        std::string arguments;
+        bool saved;
+    } cases[] = {
+        {"no arguments", existing, dir.File("a.lnk"), "", true},
+        {"arguments", existing, dir.File("b.lnk"), "-a \"b c\"", true},
+        {"missing target", dir.File("Missing.exe"), dir.File("c.lnk"), "", true},
+        // Converted to UTF-16 through the ANSI code page.
+        {"Chinese link path", existing, dir.File("试衣间\\下载 Zelmora.lnk"), "", true},
+        {"missing folder", existing, dir.File("missing\\ Zelmora.lnk"), "", false},
+        // Cut to 259 characters it would still be a valid file name.
+        {"link path beyond the buffer", existing, dir.File("long\\" + std::string(300, 'z') + ".lnk"), "", false},
     };
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string link = dir.File("link" + std::to_string(n++) + ".lnk");
-        EXPECT_EQ(TRUE, dlg.CreateLink(c.target.c_str(), link.c_str(), c.arguments.c_str()));
-        const LinkInfo info = ReadLink(link);
-        ASSERT_TRUE(info.ok);
-        EXPECT_EQ(c.target, info.path);
-        EXPECT_EQ(c.arguments, info.arguments);
-        EXPECT_EQ("", info.workingDir);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(TRUE, dlg.CreateLink(c.target.c_str(), c.link.c_str(), c.arguments.c_str()));
+        const LinkInfo info = ReadLink(c.link);
+        ASSERT_EQ(c.saved, info.ok);
+        if (c.saved) {
+            EXPECT_EQ(c.target, info.path);
+            EXPECT_EQ(c.arguments, info.arguments);
+            EXPECT_EQ("", info.workingDir);
+        }
     }
-}
-
-TEST_F(LinkWriters, CreateLinkPathIsConvertedThroughTheAnsiCodePage)
-{
-    const std::string folder = dir.File("试衣间") + "\\";
-    ASSERT_TRUE(MakeDirs(folder));
-    const std::string link = folder + "下载 Zelmora.lnk";
-    EXPECT_EQ(TRUE, dlg.CreateLink(ProductExe().c_str(), link.c_str(), ""));
-    EXPECT_TRUE(FileExists(link));
-    EXPECT_EQ(ProductExe(), ReadLink(link).path);
-}
-
-TEST_F(LinkWriters, CreateLinkIntoAMissingFolderSucceedsAndWritesNothing)
-{
-    const std::string link = dir.File("missing") + "\\ Zelmora.lnk";
-    EXPECT_EQ(TRUE, dlg.CreateLink(ProductExe().c_str(), link.c_str(), ""));
-    EXPECT_FALSE(FileExists(link));
     EXPECT_FALSE(DirExists(dir.File("missing")));
-}
-
-TEST_F(LinkWriters, CreateLinkSkipsALinkPathBeyondTheBufferInsteadOfCuttingIt)
-{
-    // Cut to 259 characters this would still be a valid file name in the folder.
-    const std::string link = dir.File(std::string(300 - dir.Path().size(), 'z') + ".lnk");
-    ASSERT_GT(link.size(), 300u);
-    EXPECT_EQ(TRUE, dlg.CreateLink(ProductExe().c_str(), link.c_str(), ""));
-    EXPECT_TRUE(ListFolder(dir.Path()).empty());
-}
-
-TEST_F(LinkWriters, CreateDesktopLinkTargetsTheRunningExecutableLessItsExtension)
-{
-    const std::string desktopLink = Shortcuts().desktop;
-    ASSERT_FALSE(FileExists(desktopLink));
-    dlg.CreateDesktopLink();
-    const LinkInfo info = ReadLink(desktopLink);
-    ASSERT_TRUE(info.ok);
-    const std::string module = ModulePath();
-    EXPECT_EQ(module.substr(0, module.size() - 4), info.path);
-    EXPECT_EQ("", info.arguments);
+    EXPECT_TRUE(ListFolder(dir.File("long\\")).empty());
 }
 
 enum class Apartment { None, Single, Multi };
 
-const char* Name(Apartment a)
-{
-    return a == Apartment::None ? "uninitialised thread" : a == Apartment::Single ? "STA thread" : "MTA thread";
-}
-
-// Runs the writer on a fresh thread in the given COM state; checks that the thread's state, including
-// its initialisation count, is the same afterwards.
+// Runs the writer on a fresh thread in the given COM state and checks that the thread's state, its
+// initialisation count included, is the same afterwards.
 void RunInApartment(Apartment apartment, const std::function<void()>& writer)
 {
     std::thread worker([&] {
-        if (apartment == Apartment::Single) {
-            ASSERT_EQ(S_OK, CoInitialize(nullptr));
+        const DWORD model = apartment == Apartment::Multi ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED;
+        if (apartment != Apartment::None) {
+            ASSERT_EQ(S_OK, CoInitializeEx(nullptr, model));
         }
-        if (apartment == Apartment::Multi) {
-            ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-        }
-
         writer();
-
-        switch (apartment) {
-        case Apartment::None:
-            EXPECT_EQ(S_OK, CoInitialize(nullptr)) << "COM left initialised";
-            CoUninitialize();
-            break;
-        case Apartment::Single:
-            EXPECT_EQ(S_FALSE, CoInitialize(nullptr)) << "the caller's initialisation was undone";
+        if (apartment != Apartment::None) {
+            EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, model)) << "the caller's initialisation was undone";
             CoUninitialize();
             CoUninitialize();
-            EXPECT_EQ(S_OK, CoInitialize(nullptr)) << "an initialisation leaked";
-            CoUninitialize();
-            break;
-        case Apartment::Multi:
-            EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED)) << "the caller's MTA was left";
-            CoUninitialize();
-            CoUninitialize();
-            EXPECT_EQ(S_OK, CoInitialize(nullptr)) << "an initialisation leaked";
-            CoUninitialize();
-            break;
         }
+        EXPECT_EQ(S_OK, CoInitialize(nullptr)) << "an initialisation leaked";
+        CoUninitialize();
     });
     worker.join();
 }
 
-TEST_F(LinkWriters, CreateLinkLeavesTheThreadsComStateAsItFoundIt)
+TEST_F(LinkWriters, BothWritersLeaveTheThreadsComStateAsTheyFoundIt)
 {
+    char module[MAX_PATH] = "";
+    ASSERT_LT(GetModuleFileNameA(nullptr, module, MAX_PATH), DWORD(MAX_PATH));
+    const std::string desktop = Shortcuts().desktop;
     for (Apartment apartment : {Apartment::None, Apartment::Single, Apartment::Multi}) {
-        SCOPED_TRACE(Name(apartment));
-        const std::string link = dir.File(std::string(Name(apartment)) + ".lnk");
+        SCOPED_TRACE(static_cast<int>(apartment));
+        const std::string link = dir.File(std::to_string(static_cast<int>(apartment)) + ".lnk");
+        RemoveTree(desktop);
         BOOL result = -1;
         RunInApartment(apartment, [&] { result = dlg.CreateLink(ProductExe().c_str(), link.c_str(), ""); });
-        // CoInitialize cannot join an MTA thread to an STA: the writer gives up before touching COM.
+        RunInApartment(apartment, [&] { dlg.CreateDesktopLink(); });
+        // CoInitialize cannot join an MTA thread to an STA: the writers give up before touching COM.
         const bool written = apartment != Apartment::Multi;
         EXPECT_EQ(written ? TRUE : FALSE, result);
         EXPECT_EQ(written, FileExists(link));
-    }
-}
-
-TEST_F(LinkWriters, CreateDesktopLinkLeavesTheThreadsComStateAsItFoundIt)
-{
-    const std::string desktopLink = Shortcuts().desktop;
-    for (Apartment apartment : {Apartment::None, Apartment::Single, Apartment::Multi}) {
-        SCOPED_TRACE(Name(apartment));
-        RemoveTree(desktopLink);
-        RunInApartment(apartment, [&] { dlg.CreateDesktopLink(); });
-        EXPECT_EQ(apartment != Apartment::Multi, FileExists(desktopLink));
+        const LinkInfo info = ReadLink(desktop);
+        ASSERT_EQ(written, info.ok);
+        if (written) {
+            // The running executable less its last four characters, and no arguments.
+            EXPECT_EQ(std::string(module, lstrlenA(module) - 4), info.path);
+            EXPECT_EQ("", info.arguments);
+        }
     }
 }
 

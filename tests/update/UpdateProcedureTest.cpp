@@ -89,19 +89,11 @@ protected:
 
     HWND WaitForQuestion() { return WaitForWindow("有新版更新", "#32770", kTimeoutMs, child.Pid()); }
 
-    void Answer(int button)
-    {
-        HWND box = WaitForQuestion();
-        ASSERT_NE(nullptr, box);
-        ASSERT_TRUE(PressButton(box, button));
-    }
-
-    // The placed host still runs from its path, the backup is as expected ("" none) and no download is left.
-    void ExpectUntouched(const std::string& backup = "")
+    // The placed host still runs from its path, with no backup beside it and no download left.
+    void ExpectUntouched()
     {
         EXPECT_TRUE(ReadWholeFile(exePath) == hostBytes) << "the running executable changed";
-        EXPECT_EQ(!backup.empty(), FileExists(folder.File(kBackupName)));
-        EXPECT_EQ(backup, ReadWholeFile(folder.File(kBackupName)));
+        EXPECT_FALSE(FileExists(folder.File(kBackupName)));
         EXPECT_FALSE(FileExists(DownloadTarget()));
     }
 
@@ -186,59 +178,51 @@ TEST_F(UpdateProcedure, QuestionFollowsTheRequestForTheOwnNameAndNoWritesNothing
     }
 }
 
-TEST_F(UpdateProcedure, AcceptedNewerExecutableIsSwappedIn)
-{
-    // A backup of an earlier update gives way.
-    ASSERT_TRUE(WriteWholeFile(folder.File(kBackupName), "an image two updates old"));
-    Offer("3.2.0.1", newer);
-    Start();
-    Answer(IDYES);
-    EXPECT_EQ(UpdateInstalled, Result());
-    EXPECT_TRUE(ReadWholeFile(exePath) == newer) << "the new executable is not at the running path";
-    EXPECT_TRUE(ReadWholeFile(folder.File(kBackupName)) == hostBytes) << "the backup is not the previous image";
-    EXPECT_FALSE(FileExists(DownloadTarget()));
-    EXPECT_EQ(2u, ListFolder(folder.Path()).size());
-}
-
-TEST_F(UpdateProcedure, BadDownloadsAndFailedMovesLeaveTheRunningCopy)
+TEST_F(UpdateProcedure, YesSwapsInOnlyAWholeExecutableOfTheOfferedVersion)
 {
     enum Held { kNothing, kBackup, kDownload };
-    const std::string otherVersion = ReadWholeFile(VariantExe("v3210"));
-    const std::string oldBackup = "the image the previous process still runs from";
+    // Each run finds the backup of an earlier update beside the running copy.
+    const std::string earlier = "the image the previous process still runs from";
     const struct {
         const char* what;
         std::string bytes;
         size_t dropAfter;
         Held held;
         int result;
+        std::string backupAfter;
     } cases[] = {
-        {"an HTML page", "<html><body>Server busy</body></html>", SIZE_MAX, kNothing, UpdateTransferFailed},
+        {"a valid newer executable", newer, SIZE_MAX, kNothing, UpdateInstalled, hostBytes},
+        {"an HTML page", "<html><body>Server busy</body></html>", SIZE_MAX, kNothing, UpdateTransferFailed, earlier},
         // Short of its last bytes, its version resource still reads.
-        {"a truncated executable", newer.substr(0, newer.size() - 16), SIZE_MAX, kNothing, UpdateTransferFailed},
-        {"an executable of another version", otherVersion, SIZE_MAX, kNothing, UpdateTransferFailed},
-        {"a download cut off midway", newer, newer.size() / 2, kNothing, UpdateTransferFailed},
-        {"a backup that cannot be deleted", newer, SIZE_MAX, kBackup, UpdateNotInstalled},
-        // The download can be written but not moved.
-        {"a second move that fails", newer, SIZE_MAX, kDownload, UpdateNotInstalled},
+        {"a truncated executable", newer.substr(0, newer.size() - 16), SIZE_MAX, kNothing, UpdateTransferFailed,
+         earlier},
+        {"another version", ReadWholeFile(VariantExe("v3210")), SIZE_MAX, kNothing, UpdateTransferFailed, earlier},
+        {"a download cut off midway", newer, newer.size() / 2, kNothing, UpdateTransferFailed, earlier},
+        {"a backup that cannot be deleted", newer, SIZE_MAX, kBackup, UpdateNotInstalled, earlier},
+        // The download can be written but not moved: the running path is restored.
+        {"a second move that fails", newer, SIZE_MAX, kDownload, UpdateNotInstalled, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Place(name);
-        if (c.held == kBackup)
-            ASSERT_TRUE(WriteWholeFile(folder.File(kBackupName), oldBackup));
+        ASSERT_TRUE(WriteWholeFile(folder.File(kBackupName), earlier));
         HeldFile held(c.held == kBackup ? Hold(folder.File(kBackupName))
                                         : c.held == kDownload ? Hold(DownloadTarget()) : HeldFile(nullptr, CloseHandle));
         ASSERT_NE(INVALID_HANDLE_VALUE, held.get());
         Offer("3.2.0.1", c.bytes, c.dropAfter);
         Start();
-        Answer(IDYES);
+        HWND box = WaitForQuestion();
+        ASSERT_NE(nullptr, box);
+        ASSERT_TRUE(PressButton(box, IDYES));
         EXPECT_EQ(c.result, Result());
         EXPECT_EQ(1u, server.Count(ExeTarget()));
         held.reset();
         // Only the test's own handle kept that one from being deleted.
         if (c.held == kDownload)
             DeleteFileA(DownloadTarget().c_str());
-        ExpectUntouched(c.held == kBackup ? oldBackup : "");
+        EXPECT_TRUE(ReadWholeFile(exePath) == (c.result == UpdateInstalled ? newer : hostBytes));
+        EXPECT_TRUE(ReadWholeFile(folder.File(kBackupName)) == c.backupAfter);
+        EXPECT_FALSE(FileExists(DownloadTarget()));
     }
 }
 

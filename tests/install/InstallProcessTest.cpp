@@ -1,0 +1,321 @@
+// Throwaway copies of Quorel.exe against the prefix's install location and shortcut folders.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "support/Files.h"
+#include "support/InstallState.h"
+#include "support/Paths.h"
+#include "support/Process.h"
+#include "support/ShellLinks.h"
+#include "support/WindowFinder.h"
+
+namespace {
+
+const DWORD kTimeoutMs = 30000;
+const char kMainCaption[] = "Zelmora " QUOREL_TEST_HOST;
+
+std::string LessExtension(const std::string& path)
+{
+    return path.substr(0, path.size() - 4);
+}
+
+// The install path holds exactly this variant's image (nothing for nullptr); the install folder holds
+// nothing else but the marker.
+void ExpectInstalled(const char* variant)
+{
+    EXPECT_TRUE(ReadWholeFile(InstalledExe()) == (variant ? ReadWholeFile(VariantExe(variant)) : ""))
+        << "the installed copy is not the whole image of " << (variant ? variant : "nothing");
+    for (const std::string& name : ListFolder(InstallFolder()))
+        EXPECT_TRUE(name == "Quorel.exe" || name == " Zelmora.lnk") << "left in the install folder: " << name;
+}
+
+// The started copy installed the variant and ended; the installed copy it started opened its window.
+void ExpectHandedOver(ChildProcess& started, const char* variant)
+{
+    ASSERT_TRUE(started.WaitExit(kTimeoutMs)) << "the started copy is still running";
+    ExpectInstalled(variant);
+    DWORD pid = 0;
+    ASSERT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, &pid)) << "the installed copy was not started";
+    EXPECT_NE(nullptr, WaitForWindow(kMainCaption, "#32770", kTimeoutMs, pid));
+}
+
+// The started copy opened its window, which is after its placement, and kept it; no other installed copy started.
+void ExpectStayedOpen(ChildProcess& started)
+{
+    ASSERT_NE(nullptr, WaitForWindow(kMainCaption, "#32770", kTimeoutMs, started.Pid())) << started.ExitCode();
+    EXPECT_TRUE(started.Running());
+    for (DWORD pid : ProcessesWithImage(InstalledExe()))
+        EXPECT_EQ(started.Pid(), pid) << "an installed copy was started";
+}
+
+// Every shortcut (the marker's and Quick Launch's exactly where their folders exist) resolves to target, the
+// desktop one to desktopTarget, with no arguments; both program groups exist.
+void ExpectAllShortcuts(const std::string& target, const std::string& desktopTarget)
+{
+    const ShortcutPaths s = Shortcuts();
+    for (const std::string& link : s.Links()) {
+        const LinkInfo info = ReadLink(link);
+        if ((link == s.quickLaunch && !DirExists(s.quickLaunchFolder)) ||
+            (link == s.marker && !DirExists(InstallFolder()))) {
+            EXPECT_FALSE(info.ok) << link;
+            continue;
+        }
+        EXPECT_TRUE(info.ok) << link;
+        EXPECT_EQ(link == s.desktop ? desktopTarget : target, info.path) << link;
+        EXPECT_EQ("", info.arguments) << link;
+    }
+    EXPECT_TRUE(DirExists(s.commonGroup) && DirExists(s.group));
+}
+
+std::string ExistingShortcuts()
+{
+    std::string found;
+    for (const std::string& link : Shortcuts().Links())
+        found += FileExists(link) ? link + "; " : "";
+    return found;
+}
+
+ULONGLONG LastWriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// Points the prefix's common application-data folder elsewhere for as long as it lives.
+class CommonAppDataOverride {
+public:
+    explicit CommonAppDataOverride(const std::string& value)
+        : saved_(RegGetValueA(HKEY_LOCAL_MACHINE, kKey, kValue, RRF_RT_ANY | RRF_NOEXPAND, &type_, old_, &size_) ==
+                 ERROR_SUCCESS),
+          ok_(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, kValue, REG_EXPAND_SZ, value.c_str(),
+                              DWORD(value.size() + 1)) == ERROR_SUCCESS)
+    {
+    }
+    ~CommonAppDataOverride()
+    {
+        if (saved_)
+            RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, kValue, type_, old_, size_);
+        else
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kKey, kValue);
+    }
+    CommonAppDataOverride(const CommonAppDataOverride&) = delete;
+    CommonAppDataOverride& operator=(const CommonAppDataOverride&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    static constexpr const char* kValue = "Common AppData";
+    char old_[1024] = "";
+    DWORD size_ = sizeof(old_);
+    DWORD type_ = REG_EXPAND_SZ;
+    bool saved_;
+    bool ok_;
+};
+
+class InstallProcess : public ::testing::Test {
+protected:
+    void SetUp() override { Reset(); }
+    void TearDown() override { Reset(); }
+
+    // No Quorel.exe runs and nothing is installed or placed, except the installed variant if one is given.
+    void Reset(const char* installed = nullptr)
+    {
+        KillQuorelProcesses();
+        ResetInstallState();
+        if (installed) {
+            ASSERT_TRUE(MakeDirs(InstallFolder()));
+            ASSERT_TRUE(CopyTo(VariantExe(installed), InstalledExe()));
+        }
+    }
+
+    // A copy of a variant in the test's own folder.
+    std::string PlaceCopy(const char* variant, const std::string& name = "Quorel.exe")
+    {
+        EXPECT_TRUE(CopyTo(VariantExe(variant), downloads.File(name))) << name;
+        return downloads.File(name);
+    }
+
+    // Started with its bare path, as the install step starts it, the installed copy stays open.
+    void RunInstalledCopy(ChildProcess& installed)
+    {
+        ASSERT_TRUE(installed.Start(InstalledExe(), InstalledExe()));
+        ExpectStayedOpen(installed);
+    }
+
+    struct StartCase {
+        const char* what;
+        const char* installed;  // nullptr: nothing installed
+        const char* running;
+        std::string file;         // the copy, under the test's folder
+        std::string commandLine;  // "%s" stands for the copy's path; "": the shell's quoted path
+        const char* takenName;    // nullptr: it installs; else it stays open, its shortcuts naming this file
+    };
+
+    void Run(const StartCase& c)
+    {
+        SCOPED_TRACE(c.what);
+        Reset(c.installed);
+        const std::string exe = PlaceCopy(c.running, c.file);
+        std::string commandLine = c.commandLine;
+        if (commandLine.find("%s") != std::string::npos)
+            commandLine.replace(commandLine.find("%s"), 2, exe);
+        ChildProcess started;
+        ASSERT_TRUE(started.Start(exe, commandLine));
+        if (!c.takenName) {
+            ExpectHandedOver(started, c.running);
+            return;
+        }
+        ExpectStayedOpen(started);
+        ExpectInstalled(c.installed);
+        ExpectAllShortcuts(InstallFolder() + c.takenName, LessExtension(exe));
+    }
+
+    TempDir downloads;
+};
+
+TEST_F(InstallProcess, FirstStartInstallsAndTheInstalledCopyPlacesEveryShortcutMarkerFirst)
+{
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(PlaceCopy("v3200")));
+    ASSERT_NO_FATAL_FAILURE(ExpectHandedOver(first, "v3200"));
+    ExpectAllShortcuts(InstalledExe(), LessExtension(InstalledExe()));
+    const ShortcutPaths s = Shortcuts();
+    for (const std::string& link : s.Links())
+        EXPECT_TRUE(!FileExists(link) || LastWriteTime(s.marker) <= LastWriteTime(link)) << link;
+
+    // Opened the way the shell opens it, the desktop shortcut starts the program.
+    KillQuorelProcesses();
+    EXPECT_GT(INT_PTR(ShellExecuteA(nullptr, "open", s.desktop.c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
+    DWORD pid = 0;
+    ASSERT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, &pid)) << "nothing started";
+    EXPECT_NE(nullptr, WaitForWindow(kMainCaption, "#32770", kTimeoutMs, pid));
+}
+
+TEST_F(InstallProcess, DecidesByTheVersionOfTheInstalledCopy)
+{
+    const StartCase cases[] = {
+        {"same version from elsewhere, renamed (3.2 against 3.2.0.0)", "v3200", "v3200", "Zelmora-Setup (2).exe", "",
+         "Zelmora-Setup (2).exe"},
+        // The second byte of 乗 is the backslash byte.
+        {"older copy, newer installed", "v3201", "v3200", "乗Quorel.exe", "", "乗Quorel.exe"},
+        {"newer copy, older installed", "v3200", "v3201", "Quorel.exe", "", nullptr},
+        {"installed copy without a version", "vnone", "v3200", "Quorel.exe", "", nullptr},
+        {"running copy without a version, one installed", "v3200", "vnone", "Quorel.exe", "", "Quorel.exe"},
+        {"running copy without a version, none installed", nullptr, "vnone", "Quorel.exe", "", nullptr},
+    };
+    for (const StartCase& c : cases)
+        Run(c);
+}
+
+TEST_F(InstallProcess, TakesItsPathFromAnyCommandLineAndInstallsOnlyAnImageItRead)
+{
+    // Long enough that the quoted path does not close within the first 255 characters.
+    const std::string deep = std::string(257 - downloads.Path().size() - std::string("\\Quorel.exe").size(), 'd');
+    ASSERT_TRUE(MakeDirs(downloads.File(deep)));
+    // A quoted path naming a file that does not exist: the image cannot be read there.
+    const std::string elsewhere = "\"" + downloads.File("Else.exe") + "\"";
+    const StartCase cases[] = {
+        {"quoted with arguments", nullptr, "v3201", "Quorel.exe", "\"%s\" -install \"C:\\x y\"", nullptr},
+        {"bare path", nullptr, "v3201", "Quorel.exe", "%s", nullptr},
+        {"no closing quote", nullptr, "v3201", "Quorel.exe", "\"%s", nullptr},
+        {"path of 257 characters", nullptr, "v3201", deep + "\\Quorel.exe", "", nullptr},
+        {"renamed copy, installed as Quorel.exe", nullptr, "v3201", "Zelmora-Setup (2).exe", "", nullptr},
+        {"unreadable image, nothing installed", nullptr, "v3201", "Quorel.exe", elsewhere, "Else.exe"},
+        {"unreadable image, older installed", "v3200", "v3201", "Quorel.exe", elsewhere, "Else.exe"},
+    };
+    for (const StartCase& c : cases)
+        Run(c);
+}
+
+TEST_F(InstallProcess, WithoutAUsableCommonAppDataFolderNothingIsInstalledOrPlaced)
+{
+    // Wine gives no folder for an empty value; under the long one the install path would not fit MAX_PATH.
+    const std::string longFolder = downloads.File(std::string(240 - downloads.Path().size(), 'p'));
+    ASSERT_TRUE(MakeDirs(longFolder + "\\"));
+    for (const std::string& commonAppData : {std::string(), longFolder}) {
+        SCOPED_TRACE(commonAppData.empty() ? "lookup fails" : "install path too long");
+        Reset();
+        const std::string exe = PlaceCopy("v3201");
+        {
+            CommonAppDataOverride override(commonAppData);
+            ASSERT_TRUE(override.Ok());
+            ChildProcess started;
+            ASSERT_TRUE(started.Start(exe));
+            ExpectStayedOpen(started);
+        }
+        EXPECT_EQ("", ExistingShortcuts());
+        EXPECT_FALSE(DirExists(InstallFolder()));
+        EXPECT_TRUE(ListFolder(longFolder).empty());
+    }
+}
+
+TEST_F(InstallProcess, ARunningInstalledCopyStaysWholeWhenItCannotBeReplaced)
+{
+    Reset("v3200");
+    ChildProcess installed;
+    ASSERT_NO_FATAL_FAILURE(RunInstalledCopy(installed));
+    ChildProcess newer;
+    ASSERT_TRUE(newer.Start(PlaceCopy("v3201")));
+    ASSERT_TRUE(newer.WaitExit(kTimeoutMs)) << "the newer copy did not close";
+    ExpectInstalled("v3200");
+    EXPECT_TRUE(installed.Running());
+    // It starts whatever stands at the install path all the same: one more installed copy.
+    EXPECT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, nullptr, installed.Pid()));
+}
+
+TEST_F(InstallProcess, WithTheMarkerPresentNothingIsWritten)
+{
+    Reset("v3200");
+    ASSERT_TRUE(WriteLink(MarkerLink(), InstalledExe()));
+    ChildProcess started;
+    ASSERT_TRUE(started.Start(PlaceCopy("v3200")));
+    ExpectStayedOpen(started);
+    EXPECT_EQ(Shortcuts().marker + "; ", ExistingShortcuts());
+    EXPECT_FALSE(DirExists(Shortcuts().commonGroup));
+    EXPECT_FALSE(DirExists(Shortcuts().group));
+}
+
+TEST_F(InstallProcess, WithTheMarkerDeletedEveryShortcutIsPlacedAgain)
+{
+    const ShortcutPaths s = Shortcuts();
+    const bool hadQuickLaunch = DirExists(s.quickLaunchFolder);
+    const struct {
+        const char* what;
+        bool groupsKept;
+        bool quickLaunch;
+    } cases[] = {
+        {"program groups kept", true, true},
+        {"program groups deleted", false, true},
+        {"no Quick Launch folder: six shortcuts", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reset("v3200");
+        if (!c.quickLaunch)
+            RemoveTree(s.quickLaunchFolder);
+        ASSERT_TRUE(!c.quickLaunch || MakeDirs(s.quickLaunchFolder));
+        {
+            ChildProcess installed;
+            ASSERT_NO_FATAL_FAILURE(RunInstalledCopy(installed));
+        }
+        for (const std::string& link : s.Links())
+            RemoveTree(link);
+        if (!c.groupsKept) {
+            RemoveTree(s.commonGroup);
+            RemoveTree(s.group);
+        }
+        ChildProcess installed;
+        ASSERT_NO_FATAL_FAILURE(RunInstalledCopy(installed));
+        ExpectAllShortcuts(InstalledExe(), LessExtension(InstalledExe()));
+        EXPECT_EQ(c.quickLaunch, DirExists(s.quickLaunchFolder));
+    }
+    if (!hadQuickLaunch)
+        RemoveTree(s.quickLaunchFolder);
+}
+
+}  // namespace
