@@ -26,6 +26,8 @@ def pick_socket(preferred):
     """A listening socket on 127.0.0.1: the preferred port when it is free, any free port otherwise."""
     for port in ([preferred] if preferred else []) + [0]:
         sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        # The previous run's port may still be in TIME_WAIT; a live listener still keeps it taken.
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
             sock.bind(("127.0.0.1", port))
             sock.listen(16)

@@ -256,7 +256,7 @@ show_shortcuts
 step "Waiting for the update check (the timer fires 20 s after the window opened)"
 out=$(helper wait "有新版更新" "$question_timeout_ms") || fail "the update question did not appear"
 say "   The update question \"有新版更新\" appeared: ${out#*text }"
-helper reveal "有新版更新" >/dev/null
+[ "$headless" = 1 ] && helper reveal "有新版更新" >/dev/null
 settle
 screenshot 02-update-question
 
@@ -264,11 +264,11 @@ if [ "$headless" = 0 ]; then
     say ""
     say "   Answer the question in the window. Quorel stays open until you close it (or press Ctrl-C here)."
     restarted=0
-    downloaded=0
+    swapped=0
     while helper processes Quorel.exe >/dev/null; do
-        if [ "$downloaded" = 0 ] && grep -q '^event downloaded' "$events" 2>/dev/null; then
-            downloaded=1
-            sleep 1
+        if [ "$swapped" = 0 ] && [ -f "$install_dir/OldExecutable.bak" ]; then
+            swapped=1
+            say "   The update was downloaded and swapped in:"
             show_install
         fi
         if [ "$restarted" = 0 ] && seen_event "opened $new_version"; then
@@ -289,7 +289,7 @@ out=$(helper wait "更新成功！" "$box_timeout_ms") || {
     fail "no answer to the update appeared"
 }
 say "   The success box \"更新成功！\" appeared: ${out#*text }"
-helper reveal "更新成功！" >/dev/null
+[ "$headless" = 1 ] && helper reveal "更新成功！" >/dev/null
 settle
 screenshot 03-update-success
 show_install
@@ -303,6 +303,7 @@ settle
 screenshot 04-restarted
 
 step "What happened"
+seen_event "opened 3.2" || fail "the web application was never asked for with \"?ver3.2\""
 say "   1. The downloaded $download_dir_win\\Quorel.exe (3.2.0.0) opened the web application with \"?ver3.2\","
 say "      installed itself as $install_win, started that copy and closed."
 say "   2. The installed copy opened its window \"$caption\" and placed its shortcuts (listed above)."

@@ -59,22 +59,29 @@ if [ "$want" != "$have" ]; then
             wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f 9>&- </dev/null >/dev/null 2>&1
         fi
         wineserver -w 9>&-
-        rm -f "$prefix/.quorel-warm"
         echo "$want" > "$prefix/.quorel-graphics"
     ) 9>"$prefix.lock"
 fi
 
 # A warm wineserver cuts each start from seconds to a fraction of one. Its services are started
-# detached: CTest would otherwise wait on the pipes they inherit.
-warm_pid=$(cat "$prefix/.quorel-warm" 2>/dev/null || true)
-if [ -z "$warm_pid" ] || ! kill -0 "$warm_pid" 2>/dev/null; then
+# detached: CTest would otherwise wait on the pipes they inherit. The prefix's server is the one whose
+# working folder is named after the prefix's device and inode.
+server_name=$(printf 'server-%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+prefix_server_running() {
+    local pid
+    for pid in $(pgrep -u "$(id -u)" wineserver); do
+        case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in
+            */"$server_name") return 0 ;;
+        esac
+    done
+    return 1
+}
+if ! prefix_server_running; then
     (
         flock 9
-        warm_pid=$(cat "$prefix/.quorel-warm" 2>/dev/null || true)
-        if [ -z "$warm_pid" ] || ! kill -0 "$warm_pid" 2>/dev/null; then
+        if ! prefix_server_running; then
             wineserver -p 9>&- </dev/null >/dev/null 2>&1
             wine wineboot 9>&- </dev/null >/dev/null 2>&1
-            pgrep -n -u "$(id -u)" wineserver > "$prefix/.quorel-warm" || true
         fi
     ) 9>"$prefix.lock"
 fi

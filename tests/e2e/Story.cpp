@@ -105,12 +105,10 @@ void Story::FireUpdateTimer(const Shell& shell)
 
 std::vector<std::string> Story::NewTempEntries() const
 {
+    // The download folder was made before the snapshot, so only what the shells left counts.
     std::vector<std::string> added;
-    const std::string ours = downloads.Path().substr(TempFolder().size());
     for (const std::string& name : ListFolder(TempFolder())) {
-        if (std::find(tempBefore_.begin(), tempBefore_.end(), name) != tempBefore_.end())
-            continue;
-        if (lstrcmpiA((name + "\\").c_str(), ours.c_str()) != 0)
+        if (std::find(tempBefore_.begin(), tempBefore_.end(), name) == tempBefore_.end())
             added.push_back(name);
     }
     return added;
