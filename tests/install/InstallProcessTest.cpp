@@ -33,16 +33,6 @@ void ExpectInstalled(const char* variant)
         EXPECT_TRUE(name == "Quorel.exe" || name == " Zelmora.lnk") << "left in the install folder: " << name;
 }
 
-// The started copy installed the variant and ended; the installed copy it started opened its window.
-void ExpectHandedOver(ChildProcess& started, const char* variant)
-{
-    ASSERT_TRUE(started.WaitExit(kTimeoutMs)) << "the started copy is still running";
-    ExpectInstalled(variant);
-    DWORD pid = 0;
-    ASSERT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, &pid)) << "the installed copy was not started";
-    EXPECT_NE(nullptr, WaitForWindow(kMainCaption, "#32770", kTimeoutMs, pid));
-}
-
 // The started copy opened its window, which is after its placement, and kept it; no other installed copy started.
 void ExpectStayedOpen(ChildProcess& started)
 {
@@ -167,7 +157,16 @@ protected:
         ChildProcess started;
         ASSERT_TRUE(started.Start(exe, commandLine));
         if (!c.takenName) {
-            ExpectHandedOver(started, c.running);
+            // It installed the image and ended; the installed copy it started placed every shortcut, marker first.
+            ASSERT_TRUE(started.WaitExit(kTimeoutMs)) << "the started copy is still running";
+            ExpectInstalled(c.running);
+            DWORD pid = 0;
+            ASSERT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, &pid)) << "no installed copy started";
+            ASSERT_NE(nullptr, WaitForWindow(kMainCaption, "#32770", kTimeoutMs, pid));
+            ExpectAllShortcuts(InstalledExe(), LessExtension(InstalledExe()));
+            const ShortcutPaths s = Shortcuts();
+            for (const std::string& link : s.Links())
+                EXPECT_TRUE(!FileExists(link) || LastWriteTime(s.marker) <= LastWriteTime(link)) << link;
             return;
         }
         ExpectStayedOpen(started);
@@ -178,19 +177,12 @@ protected:
     TempDir downloads;
 };
 
-TEST_F(InstallProcess, FirstStartInstallsAndTheInstalledCopyPlacesEveryShortcutMarkerFirst)
+TEST_F(InstallProcess, TheDesktopShortcutStartsTheProgramThroughTheShell)
 {
-    ChildProcess first;
-    ASSERT_TRUE(first.Start(PlaceCopy("v3200")));
-    ASSERT_NO_FATAL_FAILURE(ExpectHandedOver(first, "v3200"));
-    ExpectAllShortcuts(InstalledExe(), LessExtension(InstalledExe()));
-    const ShortcutPaths s = Shortcuts();
-    for (const std::string& link : s.Links())
-        EXPECT_TRUE(!FileExists(link) || LastWriteTime(s.marker) <= LastWriteTime(link)) << link;
-
-    // Opened the way the shell opens it, the desktop shortcut starts the program.
+    Run({"first start from a download folder", nullptr, "v3200", "Quorel.exe", "", nullptr});
     KillQuorelProcesses();
-    EXPECT_GT(INT_PTR(ShellExecuteA(nullptr, "open", s.desktop.c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
+    const std::string desktop = Shortcuts().desktop;
+    EXPECT_GT(INT_PTR(ShellExecuteA(nullptr, "open", desktop.c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
     DWORD pid = 0;
     ASSERT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, &pid)) << "nothing started";
     EXPECT_NE(nullptr, WaitForWindow(kMainCaption, "#32770", kTimeoutMs, pid));
@@ -268,51 +260,37 @@ TEST_F(InstallProcess, ARunningInstalledCopyStaysWholeWhenItCannotBeReplaced)
     EXPECT_TRUE(WaitForProcessOfImage(InstalledExe(), kTimeoutMs, nullptr, installed.Pid()));
 }
 
-TEST_F(InstallProcess, WithTheMarkerPresentNothingIsWritten)
-{
-    Reset("v3200");
-    ASSERT_TRUE(WriteLink(MarkerLink(), InstalledExe()));
-    ChildProcess started;
-    ASSERT_TRUE(started.Start(PlaceCopy("v3200")));
-    ExpectStayedOpen(started);
-    EXPECT_EQ(Shortcuts().marker + "; ", ExistingShortcuts());
-    EXPECT_FALSE(DirExists(Shortcuts().commonGroup));
-    EXPECT_FALSE(DirExists(Shortcuts().group));
-}
-
-TEST_F(InstallProcess, WithTheMarkerDeletedEveryShortcutIsPlacedAgain)
+TEST_F(InstallProcess, ShortcutsArePlacedOnlyWithoutTheMarker)
 {
     const ShortcutPaths s = Shortcuts();
     const bool hadQuickLaunch = DirExists(s.quickLaunchFolder);
     const struct {
         const char* what;
-        bool groupsKept;
+        bool marker;
+        bool groups;
         bool quickLaunch;
     } cases[] = {
-        {"program groups kept", true, true},
-        {"program groups deleted", false, true},
-        {"no Quick Launch folder: six shortcuts", false, false},
+        {"no marker, no Quick Launch folder: six shortcuts", false, false, false},
+        {"no marker, program groups existing", false, true, true},
+        {"no marker, no program groups", false, false, true},
+        {"marker present: nothing written", true, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset("v3200");
-        if (!c.quickLaunch)
-            RemoveTree(s.quickLaunchFolder);
+        RemoveTree(s.quickLaunchFolder);
         ASSERT_TRUE(!c.quickLaunch || MakeDirs(s.quickLaunchFolder));
-        {
-            ChildProcess installed;
-            ASSERT_NO_FATAL_FAILURE(RunInstalledCopy(installed));
-        }
-        for (const std::string& link : s.Links())
-            RemoveTree(link);
-        if (!c.groupsKept) {
-            RemoveTree(s.commonGroup);
-            RemoveTree(s.group);
-        }
+        ASSERT_TRUE(!c.marker || WriteLink(MarkerLink(), InstalledExe()));
+        ASSERT_TRUE(!c.groups || (MakeDirs(s.commonGroup) && MakeDirs(s.group)));
         ChildProcess installed;
         ASSERT_NO_FATAL_FAILURE(RunInstalledCopy(installed));
-        ExpectAllShortcuts(InstalledExe(), LessExtension(InstalledExe()));
         EXPECT_EQ(c.quickLaunch, DirExists(s.quickLaunchFolder));
+        if (c.marker) {
+            EXPECT_EQ(s.marker + "; ", ExistingShortcuts());
+            EXPECT_FALSE(DirExists(s.commonGroup) || DirExists(s.group));
+        } else {
+            ExpectAllShortcuts(InstalledExe(), LessExtension(InstalledExe()));
+        }
     }
     if (!hadQuickLaunch)
         RemoveTree(s.quickLaunchFolder);

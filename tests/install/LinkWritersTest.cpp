@@ -26,8 +26,7 @@ protected:
 
 TEST_F(LinkWriters, CreateLinkSetsPathAndArgumentsWhereTheLinkCanBeSaved)
 {
-    const std::string existing = dir.File("Quorel.exe");
-    ASSERT_TRUE(CopyTo(FixtureExe("v3200"), existing));
+    const std::string existing = ProductExe();
     ASSERT_TRUE(MakeDirs(dir.File("试衣间\\")));
     ASSERT_TRUE(MakeDirs(dir.File("long\\")));
     const struct {
@@ -61,19 +60,16 @@ TEST_F(LinkWriters, CreateLinkSetsPathAndArgumentsWhereTheLinkCanBeSaved)
     EXPECT_TRUE(ListFolder(dir.File("long\\")).empty());
 }
 
-enum class Apartment { None, Single, Multi };
-
-// Runs the writer on a fresh thread in the given COM state and checks that the thread's state, its
-// initialisation count included, is the same afterwards.
-void RunInApartment(Apartment apartment, const std::function<void()>& writer)
+// Runs the writer on a fresh thread initialised with that model (-1: not at all) and checks that the thread's
+// COM state, its initialisation count included, is the same afterwards.
+void RunInApartment(int model, const std::function<void()>& writer)
 {
     std::thread worker([&] {
-        const DWORD model = apartment == Apartment::Multi ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED;
-        if (apartment != Apartment::None) {
+        if (model >= 0) {
             ASSERT_EQ(S_OK, CoInitializeEx(nullptr, model));
         }
         writer();
-        if (apartment != Apartment::None) {
+        if (model >= 0) {
             EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, model)) << "the caller's initialisation was undone";
             CoUninitialize();
             CoUninitialize();
@@ -89,15 +85,15 @@ TEST_F(LinkWriters, BothWritersLeaveTheThreadsComStateAsTheyFoundIt)
     char module[MAX_PATH] = "";
     ASSERT_LT(GetModuleFileNameA(nullptr, module, MAX_PATH), DWORD(MAX_PATH));
     const std::string desktop = Shortcuts().desktop;
-    for (Apartment apartment : {Apartment::None, Apartment::Single, Apartment::Multi}) {
-        SCOPED_TRACE(static_cast<int>(apartment));
-        const std::string link = dir.File(std::to_string(static_cast<int>(apartment)) + ".lnk");
+    for (int model : {-1, int(COINIT_APARTMENTTHREADED), int(COINIT_MULTITHREADED)}) {
+        SCOPED_TRACE(model);
+        const std::string link = dir.File(std::to_string(model) + ".lnk");
         RemoveTree(desktop);
         BOOL result = -1;
-        RunInApartment(apartment, [&] { result = dlg.CreateLink(ProductExe().c_str(), link.c_str(), ""); });
-        RunInApartment(apartment, [&] { dlg.CreateDesktopLink(); });
+        RunInApartment(model, [&] { result = dlg.CreateLink(ProductExe().c_str(), link.c_str(), ""); });
+        RunInApartment(model, [&] { dlg.CreateDesktopLink(); });
         // CoInitialize cannot join an MTA thread to an STA: the writers give up before touching COM.
-        const bool written = apartment != Apartment::Multi;
+        const bool written = model != COINIT_MULTITHREADED;
         EXPECT_EQ(written ? TRUE : FALSE, result);
         EXPECT_EQ(written, FileExists(link));
         const LinkInfo info = ReadLink(desktop);

@@ -44,7 +44,9 @@ protected:
         ASSERT_TRUE(server.Ok());
         newer = ReadWholeFile(VariantExe("v3201"));
         ASSERT_FALSE(newer.empty());
-        Place(std::string("Zelmora-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".exe");
+        name = std::string("Zelmora-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".exe";
+        exePath = folder.File(name);
+        Place();
     }
 
     void TearDown() override
@@ -54,12 +56,8 @@ protected:
     }
 
     // A fresh copy of the host, with no backup beside it and no download left.
-    void Place(const std::string& fileName, bool withVersion = true)
+    void Place(bool withVersion = true)
     {
-        if (!name.empty())
-            DeleteFileA(DownloadTarget().c_str());
-        name = fileName;
-        exePath = folder.File(name);
         hostBytes = ReadWholeFile(HostExe(withVersion));
         DeleteFileA(folder.File(kBackupName).c_str());
         DeleteFileA(DownloadTarget().c_str());
@@ -88,14 +86,6 @@ protected:
     int Result() { return child.WaitExit(kTimeoutMs) ? static_cast<int>(child.ExitCode()) : -1; }
 
     HWND WaitForQuestion() { return WaitForWindow("有新版更新", "#32770", kTimeoutMs, child.Pid()); }
-
-    // The placed host still runs from its path, with no backup beside it and no download left.
-    void ExpectUntouched()
-    {
-        EXPECT_TRUE(ReadWholeFile(exePath) == hostBytes) << "the running executable changed";
-        EXPECT_FALSE(FileExists(folder.File(kBackupName)));
-        EXPECT_FALSE(FileExists(DownloadTarget()));
-    }
 
     HttpServer server;
     TempDir folder;
@@ -131,91 +121,72 @@ TEST_F(UpdateProcedure, EndsWithoutAskingUnlessANewerVersionIsOffered)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Place(name, c.withVersion);
+        Place(c.withVersion);
         Offer(c.version, newer, SIZE_MAX, c.versionStatus, c.exeStatus);
         Start(c.mode);
         // A question would keep the host waiting: ending at all means none was asked.
         EXPECT_EQ(c.result, Result());
         EXPECT_EQ(c.versionRequests, server.Count("/update/update.txt"));
         EXPECT_EQ(c.exeRequests, server.Count(ExeTarget()));
-        ExpectUntouched();
+        EXPECT_TRUE(ReadWholeFile(exePath) == hostBytes) << "the running executable changed";
+        EXPECT_FALSE(FileExists(folder.File(kBackupName)));
+        EXPECT_FALSE(FileExists(DownloadTarget()));
     }
 }
 
-TEST_F(UpdateProcedure, QuestionFollowsTheRequestForTheOwnNameAndNoWritesNothing)
-{
-    const struct {
-        const char* fileName;
-        std::string version;
-    } cases[] = {
-        {"Quorel-renamed.exe", "3.2.0.1"},
-        // The version file fills the whole read: the text ends with the bytes received.
-        {"zelmora.exe", std::string(6000, '7')},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.fileName);
-        Place(c.fileName);
-        Offer(c.version, newer);
-        Start();
-        HWND box = WaitForQuestion();
-        ASSERT_NE(nullptr, box);
-        const std::vector<HttpRequest> requests = server.Requests();
-        ASSERT_EQ(2u, requests.size());
-        EXPECT_EQ("/update/update.txt", requests[0].target);
-        EXPECT_EQ(std::string("/update/") + c.fileName, requests[1].target);
-        const std::string text = MessageBoxText(box);
-        if (c.version.size() < 4096) {
-            EXPECT_EQ(Question(c.version), text);
-        } else {
-            const size_t shown = text.size() - Question("").size();
-            ASSERT_LE(shown, 4096u);
-            EXPECT_EQ(Question(std::string(shown, '7')), text);
-        }
-        EXPECT_NE(nullptr, GetDlgItem(box, IDYES));
-        ASSERT_TRUE(PressButton(box, IDNO));
-        EXPECT_EQ(UpdateNotInstalled, Result());
-        ExpectUntouched();
-    }
-}
-
-TEST_F(UpdateProcedure, YesSwapsInOnlyAWholeExecutableOfTheOfferedVersion)
+TEST_F(UpdateProcedure, OnlyAWholeExecutableOfTheOfferedVersionIsSwappedIn)
 {
     enum Held { kNothing, kBackup, kDownload };
     // Each run finds the backup of an earlier update beside the running copy.
     const std::string earlier = "the image the previous process still runs from";
     const struct {
         const char* what;
+        std::string version;
         std::string bytes;
         size_t dropAfter;
         Held held;
+        int answer;
         int result;
         std::string backupAfter;
     } cases[] = {
-        {"a valid newer executable", newer, SIZE_MAX, kNothing, UpdateInstalled, hostBytes},
-        {"an HTML page", "<html><body>Server busy</body></html>", SIZE_MAX, kNothing, UpdateTransferFailed, earlier},
-        // Short of its last bytes, its version resource still reads.
-        {"a truncated executable", newer.substr(0, newer.size() - 16), SIZE_MAX, kNothing, UpdateTransferFailed,
+        {"declined", "3.2.0.1", newer, SIZE_MAX, kNothing, IDNO, UpdateNotInstalled, earlier},
+        {"a version file beyond one read", std::string(6000, '7'), newer, SIZE_MAX, kNothing, IDNO,
+         UpdateNotInstalled, earlier},
+        {"a valid newer executable", "3.2.0.1", newer, SIZE_MAX, kNothing, IDYES, UpdateInstalled, hostBytes},
+        {"an HTML page", "3.2.0.1", "<html>Server busy</html>", SIZE_MAX, kNothing, IDYES, UpdateTransferFailed,
          earlier},
-        {"another version", ReadWholeFile(VariantExe("v3210")), SIZE_MAX, kNothing, UpdateTransferFailed, earlier},
-        {"a download cut off midway", newer, newer.size() / 2, kNothing, UpdateTransferFailed, earlier},
-        {"a backup that cannot be deleted", newer, SIZE_MAX, kBackup, UpdateNotInstalled, earlier},
+        // Short of its last bytes, its version resource still reads.
+        {"a truncated executable", "3.2.0.1", newer.substr(0, newer.size() - 16), SIZE_MAX, kNothing, IDYES,
+         UpdateTransferFailed, earlier},
+        {"another version", "3.2.0.1", ReadWholeFile(VariantExe("v3210")), SIZE_MAX, kNothing, IDYES,
+         UpdateTransferFailed, earlier},
+        {"a download cut off midway", "3.2.0.1", newer, newer.size() / 2, kNothing, IDYES, UpdateTransferFailed,
+         earlier},
+        {"a backup that cannot be deleted", "3.2.0.1", newer, SIZE_MAX, kBackup, IDYES, UpdateNotInstalled, earlier},
         // The download can be written but not moved: the running path is restored.
-        {"a second move that fails", newer, SIZE_MAX, kDownload, UpdateNotInstalled, ""},
+        {"a second move that fails", "3.2.0.1", newer, SIZE_MAX, kDownload, IDYES, UpdateNotInstalled, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Place(name);
+        Place();
         ASSERT_TRUE(WriteWholeFile(folder.File(kBackupName), earlier));
         HeldFile held(c.held == kBackup ? Hold(folder.File(kBackupName))
                                         : c.held == kDownload ? Hold(DownloadTarget()) : HeldFile(nullptr, CloseHandle));
         ASSERT_NE(INVALID_HANDLE_VALUE, held.get());
-        Offer("3.2.0.1", c.bytes, c.dropAfter);
+        Offer(c.version, c.bytes, c.dropAfter);
         Start();
         HWND box = WaitForQuestion();
         ASSERT_NE(nullptr, box);
-        ASSERT_TRUE(PressButton(box, IDYES));
+        // The executable, under the running file's own name, was asked for before the question.
+        const std::vector<HttpRequest> requests = server.Requests();
+        ASSERT_EQ(2u, requests.size());
+        EXPECT_EQ("/update/update.txt", requests[0].target);
+        EXPECT_EQ(ExeTarget(), requests[1].target);
+        // The version shown is what one read of at most 4096 bytes received, and nothing beyond it.
+        EXPECT_EQ(Question(c.version.substr(0, 4096)), MessageBoxText(box));
+        ASSERT_TRUE(PressButton(box, c.answer));
+
         EXPECT_EQ(c.result, Result());
-        EXPECT_EQ(1u, server.Count(ExeTarget()));
         held.reset();
         // Only the test's own handle kept that one from being deleted.
         if (c.held == kDownload)

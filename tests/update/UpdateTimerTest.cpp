@@ -48,13 +48,13 @@ protected:
         DeleteFileA((TempFolder() + "Quorel.exe").c_str());
     }
 
-    // Starts the 3.2.0.0 shell from the app folder, the current directory elsewhere, against an installed
-    // copy with its shortcuts placed and whose version keeps the started copy open.
-    void StartShell(const char* installed, const std::string& version, const std::string& executable)
+    // Starts the 3.2.0.0 shell from the app folder, the current directory elsewhere. The installed copy, with
+    // its shortcuts placed, is at 3.2.0.1: neither the old nor a new copy installs itself.
+    void StartShell(const std::string& version, const std::string& executable)
     {
         KillQuorelProcesses();
         ASSERT_TRUE(MakeDirs(InstallFolder()));
-        ASSERT_TRUE(CopyTo(VariantExe(installed), InstalledExe()));
+        ASSERT_TRUE(CopyTo(VariantExe("v3201"), InstalledExe()));
         ASSERT_TRUE(WriteWholeFile(MarkerLink(), ""));
         server->Set("/update/update.txt", HttpResponse{200, "text/plain", "", version});
         server->Set("/update/Quorel.exe", HttpResponse{200, "application/octet-stream", "", executable});
@@ -91,7 +91,7 @@ protected:
 
 TEST_F(UpdateTimer, NothingNewerIsSilentAndTheTimerFiresOnce)
 {
-    StartShell("v3200", "3.2", ReadWholeFile(VariantExe("v3201")));
+    StartShell("3.2", ReadWholeFile(VariantExe("v3201")));
     // Another timer's message goes to default processing only.
     FireTimer(2);
     FireTimer();
@@ -108,59 +108,53 @@ TEST_F(UpdateTimer, NothingNewerIsSilentAndTheTimerFiresOnce)
     EXPECT_TRUE(IsWindow(window));
 }
 
-TEST_F(UpdateTimer, DeclinedOrFailedDownloadShowsTheFailureBox)
-{
-    const struct {
-        const char* what;
-        std::string executable;
-        int answer;
-    } cases[] = {
-        {"declined", ReadWholeFile(VariantExe("v3201")), IDNO},
-        {"an HTML page instead of the executable", "<html><body>Service unavailable</body></html>", IDYES},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        StartShell("v3200", "3.2.0.1", c.executable);
-        FireTimer();
-        Answer(WaitForBox("有新版更新"), c.answer);
-        HWND box = WaitForBox("更新失败！");
-        ASSERT_NE(nullptr, box);
-        EXPECT_EQ("对不起，更新失败！请手动至http://" QUOREL_TEST_HOST "下载更新程序。", MessageBoxText(box));
-        EXPECT_EQ(nullptr, GetDlgItem(box, IDYES));
-        Answer(box, IDOK);
-        ASSERT_TRUE(Settled(window));
-        EXPECT_TRUE(shell.Running());
-    }
-}
-
-TEST_F(UpdateTimer, AcceptedRestartStartsTheNewVersionFromItsOwnPathDeclinedGoesOn)
+TEST_F(UpdateTimer, ResultBoxesAndTheRestart)
 {
     const std::string newer = ReadWholeFile(VariantExe("v3201"));
     // A file of the same name in the current directory must never be started instead.
     const std::string decoy = elsewhere.File("Quorel.exe");
     ASSERT_TRUE(CopyTo(VariantExe("v3210"), decoy));
-    for (int answer : {IDNO, IDYES}) {
-        SCOPED_TRACE(answer == IDYES ? "restart accepted" : "restart declined");
-        // Installed at 3.2.0.1, so neither the old nor the new copy installs itself.
-        StartShell("v3201", "3.2.0.1", newer);
+    const char kFailed[] = "更新失败！";
+    const char kFailureText[] = "对不起，更新失败！请手动至http://" QUOREL_TEST_HOST "下载更新程序。";
+    const char kSucceeded[] = "更新成功！";
+    const char kSuccessText[] = "更新成功！是否立刻重新启动程序以使更新生效？";
+    const struct {
+        const char* what;
+        std::string executable;
+        int download;  // the answer to the question
+        const char* caption;
+        const char* text;
+        int answer;  // to the result box
+    } cases[] = {
+        {"download declined", newer, IDNO, kFailed, kFailureText, IDOK},
+        {"an HTML page instead of the executable", "<html>Service unavailable</html>", IDYES, kFailed, kFailureText,
+         IDOK},
+        {"restart declined", newer, IDYES, kSucceeded, kSuccessText, IDNO},
+        {"restart accepted", newer, IDYES, kSucceeded, kSuccessText, IDYES},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartShell("3.2.0.1", c.executable);
         FireTimer();
-        Answer(WaitForBox("有新版更新"), IDYES);
-        HWND box = WaitForBox("更新成功！");
+        Answer(WaitForBox("有新版更新"), c.download);
+        HWND box = WaitForBox(c.caption);
         ASSERT_NE(nullptr, box);
-        EXPECT_EQ("更新成功！是否立刻重新启动程序以使更新生效？", MessageBoxText(box));
-        Answer(box, answer);
-        // The swap stands either way.
-        EXPECT_TRUE(ReadWholeFile(exePath) == newer);
-        EXPECT_TRUE(ReadWholeFile(appFolder.File("OldExecutable.bak")) == oldBytes);
-        if (answer == IDNO) {
+        EXPECT_EQ(c.text, MessageBoxText(box));
+        EXPECT_EQ(c.answer != IDOK, GetDlgItem(box, IDYES) != nullptr);
+        Answer(box, c.answer);
+        const bool swapped = c.caption == kSucceeded;
+        EXPECT_TRUE(ReadWholeFile(exePath) == (swapped ? newer : oldBytes));
+        EXPECT_TRUE(ReadWholeFile(appFolder.File("OldExecutable.bak")) == (swapped ? oldBytes : ""));
+        if (c.answer != IDYES) {
+            // The program goes on; closed later, it starts nothing.
             ASSERT_TRUE(Settled(window));
             EXPECT_TRUE(shell.Running());
-            // Closed later, it starts nothing.
             ASSERT_TRUE(PostMessageA(window, WM_CLOSE, 0, 0));
             EXPECT_TRUE(shell.WaitExit(kTimeoutMs));
             EXPECT_TRUE(ProcessesNamed("Quorel.exe").empty());
             continue;
         }
+        // The old window closes and the new version starts from the running file's own path.
         EXPECT_TRUE(shell.WaitExit(kTimeoutMs));
         DWORD newPid = 0;
         ASSERT_TRUE(WaitForProcessOfImage(exePath, kTimeoutMs, &newPid, shell.Pid()));
