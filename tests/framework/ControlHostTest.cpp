@@ -11,7 +11,7 @@ const DISPID kDispidNavigate = 0x68;
 const DISPID kDispidStatusTextChange = 102;
 const DISPID kDispidOnVisible = 254;
 const DISPID kDispidDocumentComplete = 259;
-// The control's standard event interface, DWebBrowserEvents2.
+// DWebBrowserEvents2, the control's default source interface.
 const IID kDiidWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
 
 const UINT_PTR kPollTimer = 1;
@@ -19,7 +19,7 @@ const UINT kPollMs = 20;
 const DWORD kDeadlineMs = 30000;
 const INT_PTR kTimedOut = -55;
 
-// The wrapper the shell uses, reduced to its one method.
+// The shell's wrapper, reduced to its one method.
 class CBrowser : public CWnd
 {
 public:
@@ -31,51 +31,6 @@ public:
     }
 };
 
-// A second event sink of the test's own, on the same connection point: it records every event
-// the control raises, whether the window's sink map has an entry for it or not.
-class CEventRecorder : public IDispatch
-{
-public:
-    std::vector<DISPID> m_dispids;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, kDiidWebBrowserEvents2)) {
-            *ppv = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override
-    {
-        *pctinfo = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        m_dispids.push_back(dispid);
-        return S_OK;
-    }
-};
-
-IConnectionPoint* EventPointOf(IUnknown* pControl)
-{
-    IConnectionPointContainer* pContainer = nullptr;
-    if (pControl == nullptr ||
-        FAILED(pControl->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&pContainer))))
-        return nullptr;
-    IConnectionPoint* pPoint = nullptr;
-    pContainer->FindConnectionPoint(kDiidWebBrowserEvents2, &pPoint);
-    pContainer->Release();
-    return pPoint;
-}
-
 struct SinkCall {
     DISPID dispid;
     BOOL bValue;
@@ -84,7 +39,7 @@ struct SinkCall {
     VARIANT* pVar;
 };
 
-// A dialog hosting the browser item; tests script it around the binding and poll for an end.
+// Hosts the browser item; tests script it around the binding and poll for the end.
 class CBrowserHostDlg : public CDialog
 {
 public:
@@ -155,14 +110,6 @@ bool HasStatusText(const CBrowserHostDlg& dlg, const std::string& part)
     return false;
 }
 
-size_t CountOf(const std::vector<DISPID>& dispids, DISPID dispid)
-{
-    size_t n = 0;
-    for (DISPID d : dispids)
-        n += d == dispid ? 1 : 0;
-    return n;
-}
-
 struct TemplateCase {
     const char* name;
     UINT nIDTemplate;
@@ -180,139 +127,111 @@ TEST(ControlHostTest, CreatesTheControlWhereTheItemWas)
     for (const TemplateCase& c : kBrowserTemplates) {
         SCOPED_TRACE(c.name);
         CBrowserHostDlg dlg(c.nIDTemplate);
-        HWND hControl = nullptr;
         RECT expected = c.itemDialogUnits;
         RECT actual = {};
-        std::vector<std::string> childClasses;
-        HRESULT hrLoad = E_FAIL;
-        BOOL bUIActive = FALSE;
+        size_t children = 0;
         dlg.afterBind = [&](CBrowserHostDlg& d) {
-            hControl = d.GetDlgItem(IDC_BROWSER_ITEM);
+            HWND hControl = d.GetDlgItem(IDC_BROWSER_ITEM);
+            ASSERT_NE(nullptr, hControl);
             ::MapDialogRect(d.m_hWnd, &expected);
             ::GetWindowRect(hControl, &actual);
             ::MapWindowPoints(nullptr, d.m_hWnd, reinterpret_cast<POINT*>(&actual), 2);
-            for (HWND h = ::GetWindow(d.m_hWnd, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT)) {
+            // The dialog manager never saw the "{CLSID}" item.
+            for (HWND h = ::GetWindow(d.m_hWnd, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT), ++children) {
                 char name[64] = {};
                 ::GetClassNameA(h, name, sizeof(name));
-                childClasses.push_back(name);
+                EXPECT_NE('{', name[0]) << name;
             }
-            ASSERT_NE(nullptr, d.m_browser.GetControlSite());
-            hrLoad = d.m_browser.GetControlSite()->GetStateLoadResult();
-            bUIActive = d.m_browser.GetControlSite()->IsUIActive();
+            COleControlSite* pSite = d.m_browser.GetControlSite();
+            ASSERT_NE(nullptr, pSite);
+            EXPECT_EQ(S_OK, pSite->GetStateLoadResult());
+            EXPECT_TRUE(pSite->IsUIActive());
             EXPECT_EQ(hControl, d.m_browser.m_hWnd);
             const LONG_PTR style = ::GetWindowLongPtrA(hControl, GWL_STYLE);
             EXPECT_TRUE(style & WS_VISIBLE);
             EXPECT_EQ(c.tabStop, (style & WS_TABSTOP) != 0);
-            EXPECT_NE(nullptr, d.GetDlgItem(IDC_SIDE_BUTTON));
-            EXPECT_NE(nullptr, d.GetDlgItem(IDC_EDIT));
         };
         EXPECT_EQ(IDOK, dlg.DoModal());
-        ASSERT_NE(nullptr, hControl);
-        EXPECT_EQ(expected.left, actual.left);
-        EXPECT_EQ(expected.top, actual.top);
-        EXPECT_EQ(expected.right, actual.right);
-        EXPECT_EQ(expected.bottom, actual.bottom);
-        // The button, the control and the edit box: nothing of the "{CLSID}" item reached the
-        // dialog manager.
-        EXPECT_EQ(3u, childClasses.size());
-        for (const std::string& name : childClasses)
-            EXPECT_NE('{', name[0]) << name;
-        EXPECT_EQ(S_OK, hrLoad);
-        EXPECT_TRUE(bUIActive);
+        EXPECT_TRUE(::EqualRect(&expected, &actual));
+        EXPECT_EQ(3u, children); // the button, the control and the edit box
     }
 }
 
-TEST(ControlHostTest, NavigateReachesTheControlOnlyOnceBound)
+// Unbound, Navigate reaches nothing; bound, it converts the narrow address from code page 936.
+// Teardown then gives back every reference the control held on the site.
+TEST(ControlHostTest, NavigatesOnlyWhileBound)
 {
     HttpServer server;
     ASSERT_TRUE(server.Ok());
-    HttpResponse page;
-    page.contentType = "text/html";
-    page.body = "<html><body>Zelmora</body></html>";
-    server.SetPrefix("/", page);
+    server.SetPrefix("/", HttpResponse());
 
+    const std::string target = "/试衣间?ver3.2";
     CBrowserHostDlg dlg(IDD_BROWSER);
     BOOL bSiteBeforeBinding = TRUE;
+    IOleObject* pObject = nullptr;
+    COleControlSite* pSite = nullptr;
     dlg.beforeBind = [&](CBrowserHostDlg& d) {
         bSiteBeforeBinding = d.m_browser.GetControlSite() != nullptr;
         d.m_browser.Navigate(server.Url("/early").c_str());
     };
-    dlg.afterBind = [&](CBrowserHostDlg& d) { d.m_browser.Navigate(server.Url("/late?ver3.2").c_str()); };
-    dlg.poll = [&](CBrowserHostDlg&) { return server.Count("/late?ver3.2") > 0; };
-    EXPECT_EQ(IDOK, dlg.DoModal());
-
-    EXPECT_FALSE(bSiteBeforeBinding);
-    HttpRequest request;
-    ASSERT_TRUE(server.WaitFor("/late?ver3.2", 0, &request));
-    EXPECT_EQ("GET", request.method);
-    // Requests go out in the order of the calls: the early one would have come first.
-    EXPECT_EQ(0u, server.Count("/early"));
-}
-
-TEST(ControlHostTest, NavigateConvertsTheAddressFromTheAnsiCodePage)
-{
-    HttpServer server;
-    ASSERT_TRUE(server.Ok());
-    server.SetPrefix("/", HttpResponse());
-
-    // Narrow literals are code page 936 here; the control gets the address as Unicode.
-    const std::string target = "/试衣间?name=路径";
-    CBrowserHostDlg dlg(IDD_BROWSER);
-    dlg.afterBind = [&](CBrowserHostDlg& d) { d.m_browser.Navigate(server.Url(target).c_str()); };
+    dlg.afterBind = [&](CBrowserHostDlg& d) {
+        d.m_browser.GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject));
+        pSite = d.m_browser.GetControlSite();
+        pSite->AddRef();
+        d.m_browser.Navigate(server.Url(target).c_str());
+    };
     dlg.poll = [&](CBrowserHostDlg&) { return !server.Requests().empty(); };
     EXPECT_EQ(IDOK, dlg.DoModal());
 
+    EXPECT_FALSE(bSiteBeforeBinding);
     const std::vector<HttpRequest> requests = server.Requests();
     ASSERT_FALSE(requests.empty());
-    // The platform sends a non-ASCII path either in its ANSI code page or as escaped UTF-8.
-    const std::string escapedUtf8 = "/%E8%AF%95%E8%A1%A3%E9%97%B4?name=%E8%B7%AF%E5%BE%84";
-    EXPECT_TRUE(requests[0].target == target || requests[0].target == escapedUtf8) << requests[0].target;
+    // Requests go out in the order of the calls: the early one would have come first. The platform
+    // sends a non-ASCII path either in its ANSI code page or as escaped UTF-8.
+    EXPECT_EQ("GET", requests[0].method);
+    EXPECT_TRUE(requests[0].target == target || requests[0].target == "/%E8%AF%95%E8%A1%A3%E9%97%B4?ver3.2")
+        << requests[0].target;
+    EXPECT_EQ(0u, server.Count("/early"));
+
+    ASSERT_NE(nullptr, pObject);
+    ASSERT_NE(nullptr, pSite);
+    EXPECT_EQ(nullptr, dlg.m_browser.m_hWnd);
+    EXPECT_EQ(nullptr, dlg.m_browser.GetControlSite());
+    EXPECT_EQ(nullptr, pSite->GetControlUnknown());
+    // Client site, in-place site, frame and event sink all released: only the test's reference remains.
+    EXPECT_EQ(2u, pSite->AddRef());
+    pSite->Release();
+    EXPECT_EQ(0u, pSite->Release());
+    IOleClientSite* pClientSite = reinterpret_cast<IOleClientSite*>(1);
+    pObject->GetClientSite(&pClientSite);
+    EXPECT_EQ(nullptr, pClientSite);
+    pObject->Release();
+
+    dlg.m_browser.Navigate(server.Url("/after").c_str());
+    EXPECT_FALSE(server.WaitForPrefix("/after", 1000));
 }
 
-TEST(ControlHostTest, ControlEventsReachTheSinkMap)
+// Given to the window's sink the way the control gives events: through the interface it was
+// advised with, arguments last first.
+HRESULT Fire(IDispatch* pSink, DISPID dispid, VARIANT* pArgs, UINT nArgs)
+{
+    DISPPARAMS params = {pArgs, nullptr, nArgs, 0};
+    return pSink->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
+TEST(ControlHostTest, EventsReachTheSinkMapWithTheirParameters)
 {
     HttpServer server;
     ASSERT_TRUE(server.Ok());
     server.SetPrefix("/", HttpResponse());
-
-    CEventRecorder recorder;
-    DWORD cookie = 0;
     const std::string url = server.Url("/status");
-    size_t raisedStatusEvents = 0;
-    size_t sinkStatusCalls = 0;
-    CBrowserHostDlg dlg(IDD_BROWSER);
-    dlg.afterBind = [&](CBrowserHostDlg& d) {
-        IConnectionPoint* pPoint = EventPointOf(d.m_browser.GetControlUnknown());
-        ASSERT_NE(nullptr, pPoint);
-        EXPECT_EQ(S_OK, pPoint->Advise(&recorder, &cookie));
-        pPoint->Release();
-        d.m_browser.Navigate(url.c_str());
-    };
-    dlg.poll = [&](CBrowserHostDlg& d) {
-        if (server.Count("/status") == 0 || !HasStatusText(d, url))
-            return false;
-        raisedStatusEvents = CountOf(recorder.m_dispids, kDispidStatusTextChange);
-        sinkStatusCalls = d.m_sinkCalls.size();
-        return true;
-    };
-    EXPECT_EQ(IDOK, dlg.DoModal());
-    // The control's own status texts (they name the address being loaded), each one handed to
-    // OnStatusTextChange.
-    EXPECT_TRUE(HasStatusText(dlg, url));
-    EXPECT_GT(raisedStatusEvents, 0u);
-    EXPECT_EQ(raisedStatusEvents, sinkStatusCalls);
-}
 
-// Events the control does not raise here, given to the window's sink the way the control would
-// give them: through the interface it was advised with, with the arguments last first.
-TEST(ControlHostTest, SinkMapHandlersGetTypedParameters)
-{
     CBrowserHostDlg dlg(IDD_BROWSER);
     std::vector<HRESULT> results;
     IDispatch* pControlDisp = nullptr;
     IID eventIID = GUID_NULL;
-    VARIANT url;
-    ::VariantInit(&url);
+    VARIANT pageUrl;
+    ::VariantInit(&pageUrl);
     dlg.afterBind = [&](CBrowserHostDlg& d) {
         d.m_sinkCalls.clear();
         COleControlSite* pSite = d.m_browser.GetControlSite();
@@ -322,58 +241,45 @@ TEST(ControlHostTest, SinkMapHandlersGetTypedParameters)
         ASSERT_EQ(S_OK, pSite->QueryInterface(kDiidWebBrowserEvents2, reinterpret_cast<void**>(&pSink)));
         d.m_browser.GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&pControlDisp));
 
-        VARIANT visible;
-        ::VariantInit(&visible);
-        V_VT(&visible) = VT_BOOL;
-        V_BOOL(&visible) = VARIANT_TRUE;
-        DISPPARAMS visibleParams = {&visible, nullptr, 1, 0};
-        results.push_back(pSink->Invoke(kDispidOnVisible, IID_NULL, 0, DISPATCH_METHOD, &visibleParams, nullptr,
-                                        nullptr, nullptr));
-
-        VARIANT text;
-        ::VariantInit(&text);
-        V_VT(&text) = VT_BSTR;
-        V_BSTR(&text) = ::SysAllocString(L"完成 \u8bd5\u8863\u95f4");
-        DISPPARAMS textParams = {&text, nullptr, 1, 0};
-        results.push_back(pSink->Invoke(kDispidStatusTextChange, IID_NULL, 0, DISPATCH_METHOD, &textParams,
-                                        nullptr, nullptr, nullptr));
-        ::VariantClear(&text);
-
-        V_VT(&url) = VT_BSTR;
-        V_BSTR(&url) = ::SysAllocString(L"http://127.0.0.1/");
-        VARIANT complete[2];
-        ::VariantInit(&complete[0]);
-        ::VariantInit(&complete[1]);
-        V_VT(&complete[0]) = VT_VARIANT | VT_BYREF;
-        V_VARIANTREF(&complete[0]) = &url;
-        V_VT(&complete[1]) = VT_DISPATCH;
-        V_DISPATCH(&complete[1]) = pControlDisp;
-        DISPPARAMS completeParams = {complete, nullptr, 2, 0};
-        results.push_back(pSink->Invoke(kDispidDocumentComplete, IID_NULL, 0, DISPATCH_METHOD, &completeParams,
-                                        nullptr, nullptr, nullptr));
-
+        VARIANT arg[2];
+        ::VariantInit(&arg[0]);
+        ::VariantInit(&arg[1]);
+        V_VT(&arg[0]) = VT_BOOL;
+        V_BOOL(&arg[0]) = VARIANT_TRUE;
+        results.push_back(Fire(pSink, kDispidOnVisible, arg, 1));
+        V_VT(&arg[0]) = VT_BSTR;
+        V_BSTR(&arg[0]) = ::SysAllocString(L"完成 \u8bd5\u8863\u95f4");
+        results.push_back(Fire(pSink, kDispidStatusTextChange, arg, 1));
+        ::VariantClear(&arg[0]);
+        V_BSTR(&pageUrl) = ::SysAllocString(L"http://127.0.0.1/");
+        V_VT(&pageUrl) = VT_BSTR;
+        V_VT(&arg[0]) = VT_VARIANT | VT_BYREF;
+        V_VARIANTREF(&arg[0]) = &pageUrl;
+        V_VT(&arg[1]) = VT_DISPATCH;
+        V_DISPATCH(&arg[1]) = pControlDisp;
+        results.push_back(Fire(pSink, kDispidDocumentComplete, arg, 2));
         // No entry: accepted and ignored. Too few arguments: refused, no handler runs.
-        DISPPARAMS none = {nullptr, nullptr, 0, 0};
-        results.push_back(pSink->Invoke(9999, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
-        results.push_back(
-            pSink->Invoke(kDispidStatusTextChange, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+        results.push_back(Fire(pSink, 9999, nullptr, 0));
+        results.push_back(Fire(pSink, kDispidStatusTextChange, nullptr, 0));
         pSink->Release();
+
+        // Then the control's own status texts, which name the address being loaded.
+        d.m_browser.Navigate(url.c_str());
     };
+    dlg.poll = [&](CBrowserHostDlg& d) { return HasStatusText(d, url); };
     EXPECT_EQ(IDOK, dlg.DoModal());
 
-    // The control's default source interface, as the control reports it.
     EXPECT_TRUE(IsEqualIID(kDiidWebBrowserEvents2, eventIID));
-
     EXPECT_EQ((std::vector<HRESULT>{S_OK, S_OK, S_OK, S_OK, DISP_E_BADPARAMCOUNT}), results);
-    ASSERT_EQ(3u, dlg.m_sinkCalls.size());
+    ASSERT_LE(3u, dlg.m_sinkCalls.size());
     EXPECT_EQ(kDispidOnVisible, dlg.m_sinkCalls[0].dispid);
     EXPECT_TRUE(dlg.m_sinkCalls[0].bValue);
     EXPECT_EQ(kDispidStatusTextChange, dlg.m_sinkCalls[1].dispid);
     EXPECT_EQ("完成 试衣间", dlg.m_sinkCalls[1].text);
     EXPECT_EQ(kDispidDocumentComplete, dlg.m_sinkCalls[2].dispid);
     EXPECT_EQ(pControlDisp, dlg.m_sinkCalls[2].pDisp);
-    EXPECT_EQ(&url, dlg.m_sinkCalls[2].pVar);
-    ::VariantClear(&url);
+    EXPECT_EQ(&pageUrl, dlg.m_sinkCalls[2].pVar);
+    ::VariantClear(&pageUrl);
     if (pControlDisp != nullptr)
         pControlDisp->Release();
 }
@@ -440,42 +346,6 @@ TEST(ControlHostTest, ActiveControlSeesKeysBeforeTheDialogManager)
         EXPECT_EQ(static_cast<UINT>(WM_KEYDOWN), activeObject.m_seen[0].message);
         EXPECT_EQ(static_cast<WPARAM>(VK_ESCAPE), activeObject.m_seen[0].wParam);
     }
-}
-
-TEST(ControlHostTest, DestroyingTheDialogEndsTheControl)
-{
-    HttpServer server;
-    ASSERT_TRUE(server.Ok());
-    server.SetPrefix("/", HttpResponse());
-
-    CBrowserHostDlg dlg(IDD_BROWSER);
-    IOleObject* pObject = nullptr;
-    COleControlSite* pSite = nullptr;
-    dlg.afterBind = [&](CBrowserHostDlg& d) {
-        d.m_browser.GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject));
-        pSite = d.m_browser.GetControlSite();
-        pSite->AddRef();
-    };
-    EXPECT_EQ(IDOK, dlg.DoModal());
-    ASSERT_NE(nullptr, pObject);
-    ASSERT_NE(nullptr, pSite);
-
-    // The wrapper is unbound, and the control has given back every reference to the site: its
-    // client site, in-place site, frame and event sink. Only the test's own remains.
-    EXPECT_EQ(nullptr, dlg.m_browser.m_hWnd);
-    EXPECT_EQ(nullptr, dlg.m_browser.GetControlSite());
-    EXPECT_EQ(nullptr, pSite->GetControlUnknown());
-    EXPECT_EQ(2u, pSite->AddRef());
-    pSite->Release();
-    EXPECT_EQ(0u, pSite->Release());
-    IOleClientSite* pClientSite = reinterpret_cast<IOleClientSite*>(1);
-    pObject->GetClientSite(&pClientSite);
-    EXPECT_EQ(nullptr, pClientSite);
-    pObject->Release();
-
-    // And the wrapper no longer reaches anything.
-    dlg.m_browser.Navigate(server.Url("/after").c_str());
-    EXPECT_FALSE(server.WaitForPrefix("/", 1000));
 }
 
 }

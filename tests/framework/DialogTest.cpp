@@ -12,20 +12,20 @@ const UINT_PTR kSafetyTimer = 99;
 const UINT kSafetyMs = 20000;
 const int kSafetyResult = -77;
 
-// A dialog of the plain template that records what the framework does with it. Each test scripts
-// it through onInit, which usually posts the input the modal loop is to process.
+// A dialog that records what the framework does with it; onInit scripts the input the modal
+// loop is to process.
 class CScriptedDialog : public CDialog
 {
 public:
-    explicit CScriptedDialog(CWnd* pParent = nullptr) : CDialog(IDD_PLAIN, pParent) {}
+    explicit CScriptedDialog(UINT nIDTemplate = IDD_PLAIN) : CDialog(nIDTemplate) {}
 
     std::function<void(CScriptedDialog&)> onInit;
     UINT m_swallowKey = 0;
-    std::vector<MSG> m_preTranslated;
-    std::vector<BOOL> m_exchanges;
+    std::vector<std::pair<UINT, WPARAM>> m_preTranslated;
     std::string m_calls;
     std::string m_editTextAtEnd;
     BOOL m_bVisibleAtEnd = FALSE;
+    BOOL m_bEditBoundAtInit = FALSE;
     RECT m_rectAtEnd = {};
     HWND m_hOwnerAtInit = nullptr;
     CWnd m_edit;
@@ -37,6 +37,7 @@ public:
         CDialog::OnInitDialog();
         m_calls += "init;";
         m_hOwnerAtInit = ::GetWindow(m_hWnd, GW_OWNER);
+        m_bEditBoundAtInit = m_edit.m_hWnd == Edit() && CWnd::FromHandlePermanent(Edit()) == &m_edit;
         SetTimer(kSafetyTimer, kSafetyMs, nullptr);
         if (onInit)
             onInit(*this);
@@ -45,14 +46,14 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
         if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
-            m_preTranslated.push_back(*pMsg);
+            m_preTranslated.emplace_back(pMsg->message, pMsg->wParam);
         if (pMsg->message == WM_KEYDOWN && pMsg->wParam == m_swallowKey)
             return TRUE;
         return CDialog::PreTranslateMessage(pMsg);
     }
     void DoDataExchange(CDataExchange* pDX) override
     {
-        m_exchanges.push_back(pDX->m_bSaveAndValidate);
+        m_calls += pDX->m_bSaveAndValidate ? "save;" : "load;";
         DDX_Control(pDX, IDC_EDIT, m_edit);
     }
     void OnOK() override
@@ -85,9 +86,7 @@ public:
 private:
     void RecordEnd()
     {
-        char text[64] = {};
-        ::GetWindowTextA(Edit(), text, sizeof(text));
-        m_editTextAtEnd = text;
+        m_editTextAtEnd = WindowText(Edit());
         m_bVisibleAtEnd = IsWindowVisible();
         GetWindowRect(&m_rectAtEnd);
     }
@@ -98,16 +97,62 @@ BEGIN_MESSAGE_MAP(CScriptedDialog, CDialog)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
+struct EndingCase {
+    const char* name;
+    void (*script)(CScriptedDialog&);
+    INT_PTR result;
+    const char* calls;
+    bool shownAtEnd;
+};
+
+// The template is not visible: the modal run shows it once OnInitDialog has returned.
+const EndingCase kEndings[] = {
+    {"WM_CLOSE", [](CScriptedDialog& d) { d.PostMessage(WM_CLOSE); }, IDCANCEL, "load;init;close;cancel;", true},
+    {"system menu Close", [](CScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL,
+     "load;init;close;cancel;", true},
+    {"Escape", [](CScriptedDialog& d) { d.PostKey(WM_KEYDOWN, VK_ESCAPE); }, IDCANCEL, "load;init;cancel;", true},
+    {"Enter activates the default button", [](CScriptedDialog& d) { d.PostKey(WM_KEYDOWN, VK_RETURN); }, IDOK,
+     "load;init;ok;save;", true},
+    // The way the shell closes its own window when it hands over to an installed copy.
+    {"WM_CLOSE during OnInitDialog", [](CScriptedDialog& d) { d.SendMessage(WM_CLOSE); }, IDCANCEL,
+     "load;init;close;cancel;", false},
+    {"EndDialog during OnInitDialog", [](CScriptedDialog& d) { d.EndDialog(42); }, 42, "load;init;", false},
+    {"quit message", [](CScriptedDialog&) { ::PostQuitMessage(5); }, -1, "load;init;", false},
+};
+
+TEST(ModalLoopTest, EndsEachWayPromptly)
+{
+    for (const EndingCase& c : kEndings) {
+        SCOPED_TRACE(c.name);
+        CScriptedDialog dlg;
+        dlg.onInit = c.script;
+        const DWORD start = ::GetTickCount();
+        EXPECT_EQ(c.result, dlg.DoModal());
+        EXPECT_LT(::GetTickCount() - start, kSafetyMs / 2);
+        EXPECT_EQ(c.calls, dlg.m_calls);
+        EXPECT_TRUE(!c.shownAtEnd || dlg.m_bVisibleAtEnd);
+        EXPECT_TRUE(dlg.m_bEditBoundAtInit);
+        EXPECT_EQ(nullptr, dlg.m_edit.m_hWnd);
+        EXPECT_EQ(nullptr, dlg.m_hWnd);
+        // The loop leaves WM_QUIT in the queue for the caller.
+        MSG msg;
+        const bool quit = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+        EXPECT_EQ(c.result == -1, quit);
+        EXPECT_TRUE(!quit || msg.wParam == 5);
+    }
+    EXPECT_EQ(-1, CScriptedDialog(4321).DoModal()); // no such template
+}
+
 TEST(ModalLoopTest, KeyboardMessagesPassPreTranslateMessageFirst)
 {
     CScriptedDialog dlg;
     dlg.m_swallowKey = VK_ESCAPE;
     dlg.onInit = [](CScriptedDialog& d) {
-        // A key without a character, so that translation adds no WM_CHAR of its own.
+        // F5 has no character, so translation adds no WM_CHAR of its own.
         d.PostKey(WM_KEYDOWN, VK_F5);
         d.PostKey(WM_CHAR, 'x');
         d.PostKey(WM_KEYUP, VK_F5);
-        // Kept by PreTranslateMessage: the dialog manager would turn it into IDCANCEL.
+        // Kept from the dialog manager, which would turn it into IDCANCEL.
         d.PostKey(WM_KEYDOWN, VK_ESCAPE);
         d.PostKey(WM_CHAR, 'y');
         d.PostMessage(WM_CLOSE);
@@ -116,112 +161,9 @@ TEST(ModalLoopTest, KeyboardMessagesPassPreTranslateMessageFirst)
 
     const std::vector<std::pair<UINT, WPARAM>> expected = {
         {WM_KEYDOWN, VK_F5}, {WM_CHAR, 'x'}, {WM_KEYUP, VK_F5}, {WM_KEYDOWN, VK_ESCAPE}, {WM_CHAR, 'y'}};
-    ASSERT_EQ(expected.size(), dlg.m_preTranslated.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(expected[i].first, dlg.m_preTranslated[i].message) << i;
-        EXPECT_EQ(expected[i].second, dlg.m_preTranslated[i].wParam) << i;
-    }
-    // The characters reached the edit control after PreTranslateMessage let them through, and
-    // only WM_CLOSE cancelled the dialog.
+    EXPECT_EQ(expected, dlg.m_preTranslated);
     EXPECT_EQ("xy", dlg.m_editTextAtEnd);
-    EXPECT_EQ("init;close;cancel;", dlg.m_calls);
-}
-
-struct KeyCase {
-    const char* name;
-    WPARAM key;
-    INT_PTR result;
-    const char* calls;
-};
-
-// Without a filter of the dialog's own, the dialog manager handles Enter and Escape.
-const KeyCase kDialogKeys[] = {
-    {"Enter activates the default button", VK_RETURN, IDOK, "init;ok;"},
-    {"Escape cancels", VK_ESCAPE, IDCANCEL, "init;cancel;"},
-};
-
-TEST(ModalLoopTest, DialogManagerHandlesKeysThatPassTheFilter)
-{
-    for (const KeyCase& c : kDialogKeys) {
-        SCOPED_TRACE(c.name);
-        CScriptedDialog dlg;
-        const WPARAM key = c.key;
-        dlg.onInit = [key](CScriptedDialog& d) { d.PostKey(WM_KEYDOWN, key); };
-        EXPECT_EQ(c.result, dlg.DoModal());
-        EXPECT_EQ(c.calls, dlg.m_calls);
-    }
-}
-
-TEST(ModalLoopTest, EndDialogDuringOnInitDialogReturnsAtOnce)
-{
-    CScriptedDialog dlg;
-    dlg.onInit = [](CScriptedDialog& d) { d.EndDialog(42); };
-    const DWORD start = ::GetTickCount();
-    EXPECT_EQ(42, dlg.DoModal());
-    EXPECT_LT(::GetTickCount() - start, kSafetyMs / 2);
-    EXPECT_EQ(nullptr, dlg.m_hWnd);
-}
-
-TEST(ModalLoopTest, ClosingDuringOnInitDialogEndsAsCancel)
-{
-    // The way the shell closes its own window when it hands over to an installed copy.
-    CScriptedDialog dlg;
-    dlg.onInit = [](CScriptedDialog& d) { d.SendMessage(WM_CLOSE); };
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_EQ("init;close;cancel;", dlg.m_calls);
-}
-
-struct CloseCase {
-    const char* name;
-    UINT message;
-    WPARAM wParam;
-};
-
-const CloseCase kCloseWays[] = {
-    {"WM_CLOSE", WM_CLOSE, 0},
-    {"system menu Close", WM_SYSCOMMAND, SC_CLOSE},
-};
-
-TEST(ModalLoopTest, EveryWayOfClosingPassesOnCloseAndOnCancel)
-{
-    for (const CloseCase& c : kCloseWays) {
-        SCOPED_TRACE(c.name);
-        CScriptedDialog dlg;
-        const CloseCase way = c;
-        dlg.onInit = [way](CScriptedDialog& d) { d.PostMessage(way.message, way.wParam, 0); };
-        EXPECT_EQ(IDCANCEL, dlg.DoModal());
-        EXPECT_EQ("init;close;cancel;", dlg.m_calls);
-        // The template is not visible; the modal run showed it.
-        EXPECT_TRUE(dlg.m_bVisibleAtEnd);
-    }
-}
-
-TEST(ModalLoopTest, QuitMessageEndsTheLoopAndIsKept)
-{
-    CScriptedDialog dlg;
-    dlg.onInit = [](CScriptedDialog&) { ::PostQuitMessage(5); };
-    EXPECT_EQ(-1, dlg.DoModal());
-    MSG msg;
-    ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(5u, msg.wParam);
-}
-
-TEST(DialogDataTest, ExchangesOnInitAndOnOk)
-{
-    CScriptedDialog dlg;
-    HWND hEditSeen = nullptr;
-    CWnd* pBoundSeen = nullptr;
-    dlg.onInit = [&](CScriptedDialog& d) {
-        hEditSeen = d.m_edit.m_hWnd;
-        pBoundSeen = CWnd::FromHandlePermanent(d.Edit());
-        d.PostMessage(WM_COMMAND, IDOK);
-    };
-    EXPECT_EQ(IDOK, dlg.DoModal());
-    // FALSE from OnInitDialog, TRUE from OnOK.
-    EXPECT_EQ((std::vector<BOOL>{FALSE, TRUE}), dlg.m_exchanges);
-    EXPECT_NE(nullptr, hEditSeen);
-    EXPECT_EQ(&dlg.m_edit, pBoundSeen);
-    EXPECT_EQ(nullptr, dlg.m_edit.m_hWnd);
+    EXPECT_EQ("load;init;close;cancel;", dlg.m_calls);
 }
 
 TEST(DialogOwnerTest, MainWindowIsDisabledWhileABoxRuns)
@@ -241,60 +183,33 @@ TEST(DialogOwnerTest, MainWindowIsDisabledWhileABoxRuns)
     EXPECT_EQ(mainWnd.m_hWnd, box.m_hOwnerAtInit);
     EXPECT_FALSE(bMainEnabledDuring);
     EXPECT_TRUE(::IsWindowEnabled(mainWnd.m_hWnd));
-    // Placed by default over the middle of its owner.
+    // Centred over its owner.
     EXPECT_NEAR((rect.left + rect.right) / 2, (box.m_rectAtEnd.left + box.m_rectAtEnd.right) / 2, 1);
     EXPECT_NEAR((rect.top + rect.bottom) / 2, (box.m_rectAtEnd.top + box.m_rectAtEnd.bottom) / 2, 1);
 
-    // The main window's destruction takes it out of the application object.
     mainWnd.DestroyWindow();
     EXPECT_EQ(nullptr, theTestApp.m_pMainWnd);
 }
 
-TEST(DialogOwnerTest, MainDialogHasNoOwnerAndLeavesTheApplication)
+// Commands the dialog does not handle go on to the application object's map.
+TEST(DialogOwnerTest, MainDialogHasNoOwnerAndPassesCommandsToTheApplication)
 {
     CScriptedDialog dlg;
     theTestApp.m_pMainWnd = &dlg;
     CWnd* pMainDuring = nullptr;
+    const int before = theTestApp.m_nAppOnlyCommands;
     dlg.onInit = [&](CScriptedDialog& d) {
         pMainDuring = AfxGetMainWnd();
+        d.PostMessage(WM_COMMAND, kAppOnlyCommand);
         d.PostMessage(WM_CLOSE);
     };
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(nullptr, dlg.m_hOwnerAtInit);
     EXPECT_EQ(&dlg, pMainDuring);
     EXPECT_EQ(nullptr, theTestApp.m_pMainWnd);
-}
-
-TEST(DialogCommandTest, UnhandledCommandsReachTheApplication)
-{
-    CScriptedDialog dlg;
-    const int before = theTestApp.m_nAppOnlyCommands;
-    dlg.onInit = [](CScriptedDialog& d) {
-        d.PostMessage(WM_COMMAND, kAppOnlyCommand);
-        d.PostMessage(WM_CLOSE);
-    };
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
     EXPECT_EQ(before + 1, theTestApp.m_nAppOnlyCommands);
-}
-
-TEST(DialogTemplateTest, MissingTemplateFailsAtOnce)
-{
-    class CMissing : public CDialog
-    {
-    public:
-        CMissing() : CDialog(4321) {}
-    } dlg;
-    EXPECT_EQ(-1, dlg.DoModal());
-}
-
-// The application's message box caption when none is given: the executable's name.
-TEST(ApplicationTest, NamesComeFromTheExecutable)
-{
-    EXPECT_STREQ("framework_test", theTestApp.m_pszExeName);
-    EXPECT_STREQ("framework_test", theTestApp.m_pszAppName);
-    EXPECT_EQ(&theTestApp, AfxGetApp());
-    EXPECT_EQ(::GetModuleHandleA(nullptr), AfxGetInstanceHandle());
-    EXPECT_EQ(::GetModuleHandleA(nullptr), theTestApp.m_hInstance);
+    EXPECT_TRUE(theTestApp.OnCmdMsg(ID_HELP, 0));
+    EXPECT_FALSE(theTestApp.OnCmdMsg(0x4FFF, 0));
 }
 
 TEST(ApplicationTest, LoadsIconsAtTheStandardSize)
@@ -306,33 +221,31 @@ TEST(ApplicationTest, LoadsIconsAtTheStandardSize)
     BITMAP bitmap = {};
     ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
     EXPECT_EQ(::GetSystemMetrics(SM_CXICON), bitmap.bmWidth);
-    if (info.hbmColor != nullptr) {
-        EXPECT_EQ(::GetSystemMetrics(SM_CYICON), bitmap.bmHeight);
-    }
     ::DeleteObject(info.hbmColor);
     ::DeleteObject(info.hbmMask);
     EXPECT_EQ(nullptr, theTestApp.LoadIcon(4321));
 }
 
+// Without a caption the box is titled with the application name, taken from the executable's.
 TEST(ApplicationTest, MessageBoxWithoutCaptionShowsTheApplicationName)
 {
+    EXPECT_STREQ("framework_test", theTestApp.m_pszExeName);
+    EXPECT_EQ(&theTestApp, AfxGetApp());
+    EXPECT_EQ(::GetModuleHandleA(nullptr), AfxGetInstanceHandle());
     CWnd owner;
     const RECT rect = {0, 0, 300, 200};
     ASSERT_TRUE(owner.Create(nullptr, "owner", WS_OVERLAPPEDWINDOW, rect, nullptr, 0));
 
-    std::string boxText;
-    bool found = false;
+    std::string boxText = "<none>";
     std::thread closer([&] {
         HWND box = WaitForWindow("framework_test", "#32770", 20000, ::GetCurrentProcessId());
         if (box == nullptr)
             return;
-        found = true;
         boxText = MessageBoxText(box);
         PressButton(box, IDOK);
     });
     const int result = owner.MessageBox("正文", nullptr, MB_OK);
     closer.join();
-    EXPECT_TRUE(found);
     EXPECT_EQ("正文", boxText);
     EXPECT_EQ(IDOK, result);
 }
