@@ -1,5 +1,6 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
+#include "framework/AfxPath.h"
 #include "update/Versions.h"
 #include <string.h>
 
@@ -10,29 +11,6 @@ const char kBackupName[] = "OldExecutable.bak";
 const DWORD kVersionFileLimit = 4096;
 // The largest PE section table the loader accepts.
 const WORD kMaxSections = 96;
-
-// Just past the last "\" of a code page 936 path (the path itself when it has none); stepping by
-// characters, since a trail byte can equal "\".
-const char* AfterLastBackslash(const char* path)
-{
-    const char* after = path;
-    for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\')
-            after = p + 1;
-    }
-    return after;
-}
-
-// head + tail into a MAX_PATH buffer; false, with nothing written, when the result would not fit.
-bool JoinPath(char (&out)[MAX_PATH], const char* head, size_t headLength, const char* tail)
-{
-    size_t tailLength = strlen(tail);
-    if (headLength + tailLength >= MAX_PATH)
-        return false;
-    memcpy(out, head, headLength);
-    memcpy(out + headLength, tail, tailLength + 1);
-    return true;
-}
 
 bool ReadAt(HANDLE file, LONGLONG offset, void* buffer, DWORD size)
 {
@@ -147,9 +125,10 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     DWORD tempLength = GetTempPathA(MAX_PATH, tempFolder);
     if (tempLength == 0 || tempLength >= MAX_PATH)
         return UpdateTransferFailed;
-    const char* exeName = AfterLastBackslash(ownPath);
+    const char* lastBackslash = FindLastBackslash(ownPath);
+    const char* exeName = lastBackslash != nullptr ? lastBackslash + 1 : static_cast<const char*>(ownPath);
     char downloadTarget[MAX_PATH];
-    if (*exeName == '\0' || !JoinPath(downloadTarget, tempFolder, tempLength, exeName))
+    if (*exeName == '\0' || !ComposePath(downloadTarget, MAX_PATH, tempFolder, exeName))
         return UpdateTransferFailed;
     CString exeUrl(baseUrl);
     exeUrl += exeName;
@@ -184,9 +163,11 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 bool CUpdateAgent::SwapExecutable(CString runningPath, CString downloadedPath)
 {
     const char* running = runningPath;
-    size_t folderLength = AfterLastBackslash(running) - running;
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
     char backupPath[MAX_PATH];
-    if (folderLength == 0 || !JoinPath(backupPath, running, folderLength, kBackupName))
+    if (!SplitProgramPath(running, folder, MAX_PATH, name, MAX_PATH) || folder[0] == '\0' ||
+        !ComposePath(backupPath, MAX_PATH, folder, kBackupName))
         return false;
 
     DeleteFileA(backupPath);
