@@ -44,12 +44,12 @@ CHeapBlock ReadWholeImage(const char* path)
 
 // Written beside the installed copy and then moved over it: the installed copy is always either
 // the old file or the whole new image. A write or move that fails (the installed copy may be
-// running) leaves the old copy and no temporary file behind.
-void ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, const char* installPath)
+// running) leaves the old copy and no temporary file behind, and gives false.
+bool ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, const char* installPath)
 {
     char tempPath[MAX_PATH];
     if (::GetTempFileNameA(installFolder, kInstallTempPrefix, 0, tempPath) == 0) {
-        return;
+        return false;
     }
     bool written = false;
     {
@@ -61,7 +61,15 @@ void ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, co
     }
     if (!written || !::MoveFileExA(tempPath, installPath, MOVEFILE_REPLACE_EXISTING)) {
         ::DeleteFileA(tempPath);
+        return false;
     }
+    return true;
+}
+
+bool IsFile(const char* path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Whatever stands at the install path; with no command line it receives the bare path.
@@ -110,14 +118,21 @@ void CZelmoraDlg::InstallSelf(const CString& runningVersion)
     // itself (one without a version) would otherwise restart itself for ever.
     const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
     if (!runningIsNewer || image.Data() == nullptr || isInstalledCopy) {
-        PlaceShortcuts(installFolder);
+        // Shortcuts name the installed copy: without one that has a version there is nothing to name.
+        if (!installedVersion.IsEmpty()) {
+            PlaceShortcuts(installFolder);
+        }
         return;
     }
 
     // The folder may exist already.
     ::CreateDirectoryA(installFolder, nullptr);
-    ReplaceInstalledCopy(image, installFolder, installPath);
+    const bool installed = ReplaceInstalledCopy(image, installFolder, installPath);
     image.Free();
+    // Closing with nothing installed would take the user's only program away at every start.
+    if (!installed && !IsFile(installPath)) {
+        return;
+    }
 
     StartInstalledCopy(installPath);
     // Sent, not posted: the close handler has run before this step returns.

@@ -32,9 +32,10 @@ void CZelmoraDlg::PlaceShortcuts(const char* installFolder)
 {
     char markerPath[kShortcutPathSize];
     char target[kShortcutPathSize];
-    // Every shortcut names the running file's own name inside the install folder.
+    // Every shortcut names the installed copy, which exists whenever the placement runs; a copy running
+    // under another name has no file of its own name in the install folder.
     if (!ComposePath(markerPath, sizeof markerPath, installFolder, kShortcutFileName) ||
-        !ComposePath(target, sizeof target, installFolder, m_szExeName)) {
+        !ComposePath(target, sizeof target, installFolder, kInstalledExeName)) {
         return;
     }
 

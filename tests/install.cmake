@@ -9,5 +9,6 @@ quorel_add_test(install_links_test
 # Throwaway copies of Quorel.exe against the prefix's install location: one case at a time.
 quorel_add_test(install_process_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/install/InstallProcessTest.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/install/InstallFailureTest.cpp
     LABELS install
     TIMEOUT 300)

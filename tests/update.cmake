@@ -2,7 +2,7 @@
 
 # The agent's own operations, run inside the test binary: versions, and transfers against the loopback server.
 quorel_add_test(update_agent_test
-    SOURCES update/VersionsTest.cpp update/TransfersTest.cpp
+    SOURCES update/VersionsTest.cpp update/TransfersTest.cpp update/BoundedTransfersTest.cpp
     LINK quorel_test_globals
     LABELS update)
 
@@ -10,7 +10,8 @@ quorel_add_test(update_agent_test
 # stamped with the shell's version 3.2.0.0 by the version fixtures' resource script, or left without one.
 function(quorel_add_update_host target with_version)
     add_executable(${target} update/UpdateHost.cpp fixtures/Stub.rc)
-    target_compile_definitions(${target} PRIVATE STUB_WITH_VERSION=${with_version} STUB_VERSION=3,2,0,0)
+    target_compile_definitions(${target} PRIVATE STUB_WITH_VERSION=${with_version} STUB_VERSION=3,2,0,0
+        QUOREL_TEST_LIMIT_DIVISOR=${QUOREL_TEST_LIMIT_DIVISOR})
     target_link_libraries(${target} PRIVATE quorel_core)
     target_link_options(${target} PRIVATE -s)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/update-hosts)
@@ -19,7 +20,7 @@ quorel_add_update_host(update_host 1)
 quorel_add_update_host(update_host_noversion 0)
 
 quorel_add_test(update_procedure_test
-    SOURCES update/UpdateProcedureTest.cpp
+    SOURCES update/UpdateProcedureTest.cpp update/SwapPermissionsTest.cpp
     LABELS update
     TIMEOUT 240)
 add_dependencies(update_procedure_test update_host update_host_noversion)
@@ -32,3 +33,9 @@ quorel_add_test(update_timer_test
     SOURCES update/UpdateTimerTest.cpp
     LABELS update
     TIMEOUT 240)
+
+# Silent, trickling and short-changing servers against real copies of the shell.
+quorel_add_test(update_stalled_server_test
+    SOURCES update/StalledServerTest.cpp
+    LABELS update
+    TIMEOUT 300)

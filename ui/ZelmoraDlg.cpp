@@ -88,10 +88,12 @@ HCURSOR CZelmoraDlg::OnQueryDragIcon()
     return reinterpret_cast<HCURSOR>(m_hIconSmall);
 }
 
-// The notice is shown by WindowProc; the dropped files themselves are never used.
-void CZelmoraDlg::OnDropFiles(HDROP)
+// The notice is shown by WindowProc; the dropped files themselves are never used, but the platform's
+// drop block is ours to release.
+void CZelmoraDlg::OnDropFiles(HDROP hDropInfo)
 {
     Default();
+    ::DragFinish(hDropInfo);
 }
 
 void CZelmoraDlg::OnCancelMode()

@@ -1,5 +1,6 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
+#include "update/TransferLimits.h"
 
 namespace {
 
@@ -20,15 +21,31 @@ bool HasSuccessStatus(HINTERNET request)
     return status >= 200 && status <= 299;
 }
 
+void SetTimeout(HINTERNET handle, DWORD option, DWORD ms)
+{
+    InternetSetOptionA(handle, option, &ms, sizeof(ms));
+}
+
+// Between waits, messages that other threads and programs send to the window are answered, so that no
+// single wait on the server makes the window look hung for longer than that wait.
+void AnswerSentMessages()
+{
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 }
 
 CUpdateAgent::CUpdateAgent()
-    : m_hSession(InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0))
+    : m_hSession(InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)),
+      m_hConnection(nullptr)
 {
 }
 
 CUpdateAgent::~CUpdateAgent()
 {
+    if (m_hConnection)
+        InternetCloseHandle(m_hConnection);
     if (m_hSession)
         InternetCloseHandle(m_hSession);
 }
@@ -41,6 +58,8 @@ bool CUpdateAgent::HasConnection()
     return InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
+// The request is made step by step rather than by InternetOpenUrlA, because only a request handle takes
+// timeouts before it is sent; InternetOpenUrlA would wait on a silent server for good.
 HINTERNET CUpdateAgent::OpenRemote(CString& url)
 {
     char canonical[kCanonicalSize];
@@ -49,19 +68,94 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     if (!InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE))
         return nullptr;
     canonical[sizeof(canonical) - 1] = '\0';
-
-    CInternetHandle request(InternetOpenUrlA(m_hSession, canonical, nullptr, 0, kOpenFlags, 0));
     url = canonical;
-    if (!request || !HasSuccessStatus(request.Get()))
+
+    char host[INTERNET_MAX_HOST_NAME_LENGTH];
+    URL_COMPONENTSA parts;
+    ZeroMemory(&parts, sizeof(parts));
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof(host);
+    parts.dwUrlPathLength = 1;  // a pointer into the address: path and query follow each other there
+    if (!InternetCrackUrlA(canonical, 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
         return nullptr;
+    char object[kCanonicalSize];
+    lstrcpynA(object, parts.dwUrlPathLength != 0 ? parts.lpszUrlPath : "/", sizeof(object));
+    // A fragment is the browser's, never the server's.
+    for (char* c = object; *c; ++c) {
+        if (*c == '#') {
+            *c = '\0';
+            break;
+        }
+    }
+    const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+
+    // Scheme, host and port: everything before the path.
+    const int pathOffset =
+        parts.dwUrlPathLength != 0 ? static_cast<int>(parts.lpszUrlPath - canonical) : lstrlenA(canonical);
+    const CString origin = CString(canonical).Left(pathOffset);
+    if (!m_hConnection || lstrcmpA(m_connectionOrigin, origin) != 0) {
+        if (m_hConnection)
+            InternetCloseHandle(m_hConnection);
+        m_hConnection = InternetConnectA(m_hSession, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        m_connectionOrigin = m_hConnection ? origin : CString();
+        if (!m_hConnection)
+            return nullptr;
+    }
+
+    CInternetHandle request(
+        HttpOpenRequestA(m_hConnection, "GET", object, nullptr, nullptr, nullptr, kOpenFlags | secure, 0));
+    if (!request)
+        return nullptr;
+    // The receive timeout bounds the wait for the answer and, later, for each arrival of data.
+    SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTransferLimits.answerMs);
+    SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, kTransferLimits.answerMs);
+    SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.answerMs);
+    AnswerSentMessages();
+    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()))
+        return nullptr;
+    // Wine keeps the timeout of the send; where the platform takes a new one, silence has its own limit.
+    SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.silenceMs);
     return request.Release();
+}
+
+// Takes bytes as they arrive, so that a server that trickles is caught by the block's limit: a blocking
+// read would wait for the whole buffer. False when the server fell silent, the read failed or the buffer
+// was not full (nor the data ended) within the block's limit; *filled says what did arrive.
+bool CUpdateAgent::FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
+{
+    *filled = 0;
+    const DWORD start = GetTickCount();
+    while (*filled < size) {
+        AnswerSentMessages();
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(hRequest, &available, 0, 0))
+            return false;
+        if (available == 0)
+            return true;
+        DWORD read = 0;
+        const DWORD wanted = available < size - *filled ? available : size - *filled;
+        if (!InternetReadFile(hRequest, buffer + *filled, wanted, &read))
+            return false;
+        if (read == 0)
+            return true;
+        *filled += read;
+        if (*filled < size && GetTickCount() - start >= kTransferLimits.blockMs)
+            return false;
+    }
+    return true;
 }
 
 bool CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size)
 {
-    // The count alone decides: a failed read and the end of the data both deliver nothing.
     DWORD read = 0;
-    InternetReadFile(hRequest, buffer, size, &read);
+    if (!FillBuffer(hRequest, static_cast<char*>(buffer), size, &read)) {
+        SetLastError(ERROR_INTERNET_TIMEOUT);
+        return false;
+    }
+    // The end of the data before any byte delivers nothing, as a failed read does.
+    SetLastError(ERROR_SUCCESS);
     return read > 0;
 }
 
@@ -72,16 +166,25 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, const char* path)
     if (!file.IsValid())
         return false;
 
+    // A server that closes cleanly before the announced length has sent only part of the file.
+    DWORD announced = 0;
+    DWORD announcedSize = sizeof(announced);
+    const bool hasLength = HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                                          &announcedSize, nullptr) != FALSE;
+    ULONGLONG total = 0;
     char block[kDownloadBlockSize];
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(hRequest, block, sizeof(block), &read))
+        if (!FillBuffer(hRequest, block, sizeof(block), &read)) {
+            SetLastError(ERROR_INTERNET_TIMEOUT);
             return false;
+        }
         if (read == 0)
-            return true;
+            return !hasLength || total == announced;
         DWORD written = 0;
         WriteFile(file.Get(), block, read, &written, nullptr);
         if (written != read)
             return false;
+        total += read;
     }
 }

@@ -13,7 +13,8 @@ public:
     CUpdateAgent(const CUpdateAgent&) = delete;
     CUpdateAgent& operator=(const CUpdateAgent&) = delete;
 
-    // Session and transfers.
+    // Session and transfers. Every wait is bounded (update/TransferLimits.h); a read that gives up
+    // returns false with ERROR_INTERNET_TIMEOUT as the last error.
     bool HasConnection();
     HINTERNET OpenRemote(CString& url);
     bool ReadChunk(HINTERNET hRequest, void* buffer, DWORD size);
@@ -30,6 +31,13 @@ public:
     bool SwapExecutable(CString runningPath, CString downloadedPath);
 
     HINTERNET m_hSession;
+    // The connection to the server of the latest request, kept for the next request to the same server;
+    // closing it would close its requests, which belong to the callers.
+    HINTERNET m_hConnection;
+    CString m_connectionOrigin;
+
+private:
+    bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled);
 };
 
 extern CUpdateAgent g_updateAgent;

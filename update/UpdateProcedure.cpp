@@ -2,6 +2,7 @@
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
 #include "update/Versions.h"
+#include <aclapi.h>
 #include <string.h>
 
 namespace {
@@ -91,6 +92,18 @@ bool IsCompleteExecutable(const char* path)
     return end <= fileSize.QuadPart;
 }
 
+// A move keeps the file's security from the user's temporary folder, where other users may have no access.
+// An empty DACL that is not protected leaves the file only what its new folder passes on to its files.
+void TakeFolderPermissions(const char* path)
+{
+    ACL empty;
+    if (!InitializeAcl(&empty, sizeof(empty), ACL_REVISION))
+        return;
+    SetNamedSecurityInfoA(const_cast<char*>(path), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty,
+                          nullptr);
+}
+
 }
 
 UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
@@ -108,9 +121,11 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     char versionBuffer[kVersionFileLimit + 1];
     memset(versionBuffer, 0, sizeof(versionBuffer));
     bool versionRead = ReadChunk(versionRequest.Get(), versionBuffer, kVersionFileLimit);
+    // A version file that stalls counts as one that could not be opened.
+    const bool versionStalled = !versionRead && GetLastError() == ERROR_INTERNET_TIMEOUT;
     versionRequest.Close();
     if (!versionRead)
-        return UpdateVersionFileUnread;
+        return versionStalled ? UpdateUrlNotOpened : UpdateVersionFileUnread;
 
     CString ownPath = RunningModulePath();
     CString ownVersion = ReadVersionText(ownPath);
@@ -174,9 +189,13 @@ bool CUpdateAgent::SwapExecutable(CString runningPath, CString downloadedPath)
     // Moved, not copied: the running image cannot be overwritten while it runs, but it can be renamed.
     if (!MoveFileExA(running, backupPath, MOVEFILE_COPY_ALLOWED))
         return false;
-    if (MoveFileExA(downloadedPath, running, MOVEFILE_COPY_ALLOWED))
+    if (MoveFileExA(downloadedPath, running, MOVEFILE_COPY_ALLOWED)) {
+        // The new program is in place either way; at worst it keeps the permissions it was downloaded with.
+        TakeFolderPermissions(running);
         return true;
-    // Never leave the running path empty.
-    MoveFileExA(backupPath, running, MOVEFILE_COPY_ALLOWED);
+    }
+    // Never leave the running path empty, nor holding part of the new file: a move that has to copy
+    // (the temporary folder on another volume) can fail after it has begun to write.
+    MoveFileExA(backupPath, running, MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING);
     return false;
 }

@@ -143,7 +143,7 @@ protected:
         const char* running;
         std::string file;         // the copy, under the test's folder
         std::string commandLine;  // "%s" stands for the copy's path; "": the shell's quoted path
-        const char* takenName;    // nullptr: it installs; else it stays open, its shortcuts naming this file
+        bool staysOpen;           // false: it installs; true: it stays open, its shortcuts (if any) naming the installed copy
     };
 
     void Run(const StartCase& c)
@@ -156,7 +156,7 @@ protected:
             commandLine.replace(commandLine.find("%s"), 2, exe);
         ChildProcess started;
         ASSERT_TRUE(started.Start(exe, commandLine));
-        if (!c.takenName) {
+        if (!c.staysOpen) {
             // It installed the image and ended; the installed copy it started placed every shortcut, marker first.
             ASSERT_TRUE(started.WaitExit(kTimeoutMs)) << "the started copy is still running";
             ExpectInstalled(c.running);
@@ -171,7 +171,11 @@ protected:
         }
         ExpectStayedOpen(started);
         ExpectInstalled(c.installed);
-        ExpectAllShortcuts(InstallFolder() + c.takenName, LessExtension(exe));
+        // Never a shortcut to a file that does not exist: without an installed copy that has a version, none.
+        if (c.installed && std::string(c.installed) != "vnone")
+            ExpectAllShortcuts(InstalledExe(), LessExtension(exe));
+        else
+            EXPECT_EQ("", ExistingShortcuts());
     }
 
     TempDir downloads;
@@ -179,7 +183,7 @@ protected:
 
 TEST_F(InstallProcess, TheDesktopShortcutStartsTheProgramThroughTheShell)
 {
-    Run({"first start from a download folder", nullptr, "v3200", "Quorel.exe", "", nullptr});
+    Run({"first start from a download folder", nullptr, "v3200", "Quorel.exe", "", false});
     KillQuorelProcesses();
     const std::string desktop = Shortcuts().desktop;
     EXPECT_GT(INT_PTR(ShellExecuteA(nullptr, "open", desktop.c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
@@ -192,13 +196,13 @@ TEST_F(InstallProcess, DecidesByTheVersionOfTheInstalledCopy)
 {
     const StartCase cases[] = {
         {"same version from elsewhere, renamed (3.2 against 3.2.0.0)", "v3200", "v3200", "Zelmora-Setup (2).exe", "",
-         "Zelmora-Setup (2).exe"},
+         true},
         // The second byte of 乗 is the backslash byte.
-        {"older copy, newer installed", "v3201", "v3200", "乗Quorel.exe", "", "乗Quorel.exe"},
-        {"newer copy, older installed", "v3200", "v3201", "Quorel.exe", "", nullptr},
-        {"installed copy without a version", "vnone", "v3200", "Quorel.exe", "", nullptr},
-        {"running copy without a version, one installed", "v3200", "vnone", "Quorel.exe", "", "Quorel.exe"},
-        {"running copy without a version, none installed", nullptr, "vnone", "Quorel.exe", "", nullptr},
+        {"older copy, newer installed", "v3201", "v3200", "乗Quorel.exe", "", true},
+        {"newer copy, older installed", "v3200", "v3201", "Quorel.exe", "", false},
+        {"installed copy without a version", "vnone", "v3200", "Quorel.exe", "", false},
+        {"running copy without a version, one installed", "v3200", "vnone", "Quorel.exe", "", true},
+        {"running copy without a version, none installed", nullptr, "vnone", "Quorel.exe", "", false},
     };
     for (const StartCase& c : cases)
         Run(c);
@@ -212,13 +216,13 @@ TEST_F(InstallProcess, TakesItsPathFromAnyCommandLineAndInstallsOnlyAnImageItRea
     // A quoted path naming a file that does not exist: the image cannot be read there.
     const std::string elsewhere = "\"" + downloads.File("Else.exe") + "\"";
     const StartCase cases[] = {
-        {"quoted with arguments", nullptr, "v3201", "Quorel.exe", "\"%s\" -install \"C:\\x y\"", nullptr},
-        {"bare path", nullptr, "v3201", "Quorel.exe", "%s", nullptr},
-        {"no closing quote", nullptr, "v3201", "Quorel.exe", "\"%s", nullptr},
-        {"path of 257 characters", nullptr, "v3201", deep + "\\Quorel.exe", "", nullptr},
-        {"renamed copy, installed as Quorel.exe", nullptr, "v3201", "Zelmora-Setup (2).exe", "", nullptr},
-        {"unreadable image, nothing installed", nullptr, "v3201", "Quorel.exe", elsewhere, "Else.exe"},
-        {"unreadable image, older installed", "v3200", "v3201", "Quorel.exe", elsewhere, "Else.exe"},
+        {"quoted with arguments", nullptr, "v3201", "Quorel.exe", "\"%s\" -install \"C:\\x y\"", false},
+        {"bare path", nullptr, "v3201", "Quorel.exe", "%s", false},
+        {"no closing quote", nullptr, "v3201", "Quorel.exe", "\"%s", false},
+        {"path of 257 characters", nullptr, "v3201", deep + "\\Quorel.exe", "", false},
+        {"renamed copy, installed as Quorel.exe", nullptr, "v3201", "Zelmora-Setup (2).exe", "", false},
+        {"unreadable image, nothing installed", nullptr, "v3201", "Quorel.exe", elsewhere, true},
+        {"unreadable image, older installed", "v3200", "v3201", "Quorel.exe", elsewhere, true},
     };
     for (const StartCase& c : cases)
         Run(c);

@@ -165,4 +165,28 @@ TEST(MainWindowInProcess, ScreenshotsOfTheMainWindowAndTheAboutBox)
     EXPECT_TRUE(FileExists(folder + "about-box.bmp"));
 }
 
+TEST(MainWindowInProcess, TheDropIsReleasedAfterTheNotice)
+{
+    CZelmoraDlg dlg;
+    WithMainWindow(dlg, [](HWND window) {
+        // A drop of no files, as the shell hands it over: the receiver frees it.
+        HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + 2);
+        ASSERT_NE(nullptr, drop);
+        static_cast<DROPFILES*>(GlobalLock(drop))->pFiles = sizeof(DROPFILES);
+        GlobalUnlock(drop);
+        ASSERT_TRUE(PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0));
+        HWND notice = nullptr;
+        for (const DWORD start = GetTickCount(); !notice && GetTickCount() - start < kWaitMs; Sleep(50)) {
+            for (HWND box : FindWindows(nullptr, "#32770", GetCurrentProcessId()))
+                notice = MessageBoxText(box) == "WM_DROPFILES" ? box : notice;
+        }
+        ASSERT_NE(nullptr, notice);
+        EXPECT_NE(UINT(GMEM_INVALID_HANDLE), GlobalFlags(drop)) << "released before the notice was dismissed";
+        ASSERT_TRUE(PressButton(notice, IDOK));
+        ASSERT_TRUE(WaitForWindowGone(notice, kWaitMs));
+        SendMessageA(window, WM_NULL, 0, 0);
+        EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(drop));
+    });
+}
+
 }  // namespace

@@ -385,10 +385,19 @@ void HttpServer::Serve(SOCKET client)
     }
     changed_.notify_all();
 
+    if (response.stall) {
+        while (Pause(kPollMs)) {
+        }
+        closesocket(client);
+        return;
+    }
+
     std::string header = "HTTP/1.1 " + std::to_string(response.status) + " " + ReasonPhrase(response.status) + "\r\n";
     if (!response.contentType.empty())
         header += "Content-Type: " + response.contentType + "\r\n";
-    header += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    header += "Content-Length: " +
+              std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : response.body.size()) +
+              "\r\n";
     header += "Connection: close\r\n";
     if (!response.extraHeaders.empty()) {
         header += response.extraHeaders;
@@ -406,11 +415,12 @@ void HttpServer::Serve(SOCKET client)
     if (drop)
         toSend = response.dropAfter;
     for (size_t sent = 0; sent < toSend;) {
-        if (response.delayMs && !Pause(response.delayMs)) {
+        const DWORD pause = response.trickleMs ? response.trickleMs : response.delayMs;
+        if (pause && !Pause(pause)) {
             HardClose(client);
             return;
         }
-        size_t chunk = response.delayMs ? kChunkBytes : toSend - sent;
+        size_t chunk = response.trickleMs ? 1 : response.delayMs ? kChunkBytes : toSend - sent;
         if (chunk > toSend - sent)
             chunk = toSend - sent;
         if (!SendAll(client, response.body.data() + sent, chunk)) {

@@ -20,6 +20,9 @@ struct HttpResponse {
     std::string body;
     size_t dropAfter = SIZE_MAX;             // reset the connection after this many body bytes
     DWORD delayMs = 0;                       // pause before each 1 KB of body
+    bool stall = false;                      // read the request, never answer until the server stops
+    DWORD trickleMs = 0;                     // send the body one byte per trickleMs
+    size_t contentLength = SIZE_MAX;         // announce this length instead; the close after the body stays clean
 };
 
 struct HttpRequest {

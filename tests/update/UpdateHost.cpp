@@ -5,6 +5,7 @@
 #include "framework/Afx.h"
 #include "update/UpdateAgent.h"
 #include "app/BuildConfig.h"
+#include "update/TransferLimits.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +13,9 @@
 const char kWebAppUrlPrefix[] = "http://127.0.0.1/touch/default/type/ipad/source/software?ver";
 const char kUpdateBaseUrl[] = "http://127.0.0.1/update/";
 const char kHomePageUrl[] = "http://127.0.0.1";
+const TransferLimits kTransferLimits = {kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
+                                         kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
+                                         kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR};
 
 namespace {
 
