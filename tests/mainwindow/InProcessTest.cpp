@@ -1,5 +1,6 @@
 // The main window run inside the test, so that its menu, icons and painting can be read directly.
 #include <windows.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -21,7 +21,7 @@ const char kMainCaption[] = "Zelmora " QUOREL_TEST_HOST;
 const char kAboutCaption[] = "关于 Tovrask";
 const UINT kAboutCommand = 0x0010;
 // Process starts and box polling under Wine.
-const DWORD kSlackMs = 2500;
+const DWORD kSlackMs = 4000;
 
 // QUOREL_SHIPPED_LIMITS=1 runs the cases against a copy built with the shipped limits, to measure them.
 bool ShippedLimits()
