@@ -58,8 +58,9 @@ bool CUpdateAgent::HasConnection()
     return InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
-// The request is made step by step rather than by InternetOpenUrlA, because only a request handle takes
-// timeouts before it is sent; InternetOpenUrlA would wait on a silent server for good.
+// The request is made step by step rather than by InternetOpenUrlA: that call sends before its request
+// can be given timeouts, and does not take the session's everywhere (not under Wine), so a silent server
+// would hold it for good.
 HINTERNET CUpdateAgent::OpenRemote(CString& url)
 {
     char canonical[kCanonicalSize];
@@ -108,14 +109,15 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
         HttpOpenRequestA(m_hConnection, "GET", object, nullptr, nullptr, nullptr, kOpenFlags | secure, 0));
     if (!request)
         return nullptr;
-    // The receive timeout bounds the wait for the answer and, later, for each arrival of data.
+    // Set before the send, where every platform takes them: connecting, sending, waiting for the answer.
     SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTransferLimits.answerMs);
     SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, kTransferLimits.answerMs);
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.answerMs);
     AnswerSentMessages();
     if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()))
         return nullptr;
-    // Wine keeps the timeout of the send; where the platform takes a new one, silence has its own limit.
+    // Silence within the body has its own limit; a platform that keeps the send's timeout (Wine) keeps an
+    // equal one.
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.silenceMs);
     return request.Release();
 }

@@ -177,7 +177,7 @@ TEST_F(StalledServer, EveryCaseEndsWithinItsLimitAndTheWindowKeepsAnswering)
         {"version file never answered", Stage::VersionFile, Stalling(), Limit(15000)},
         // Headers, then nothing: the first byte would come after the server has stopped.
         {"executable silent after Yes", Stage::AfterYes, Trickling(INFINITE), Limit(15000)},
-        {"executable trickling after Yes", Stage::AfterYes, Trickling(Limit(30000) / 20), Limit(30000)},
+        {"executable trickling after Yes", Stage::AfterYes, Trickling(Limit(30000) / 15), Limit(30000)},
         {"executable half its Content-Length", Stage::AfterYes, halfSent, 0},
     };
     for (const StallCase& c : cases)
