@@ -60,8 +60,9 @@ private:
 // The box of that caption, of that process, appears; *text gets its message; the button is pressed
 // and the box goes away.
 ::testing::AssertionResult Answer(DWORD pid, const char* caption, int button, std::string* text = nullptr);
-// True once the window's thread has handled a message sent now. The update run blocks that thread, so
-// this returns when the run is over, or when a box's modal loop is up.
+// True once the window's thread has handled a message sent now. The update run blocks that thread but
+// for the moments between its waits on the server, so this returns when the run is over, when a box's
+// modal loop is up, or between two of the run's waits.
 bool Settled(HWND window);
 // The shell still runs with its window, from the install path holding exactly the variant's image,
 // with no backup beside it.
