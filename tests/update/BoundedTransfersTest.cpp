@@ -2,6 +2,7 @@
 #include "update/UpdateAgent.h"
 #include "support/Files.h"
 #include "support/HttpServer.h"
+#include "update/TransferLimits.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,9 @@
 
 namespace {
 
-const DWORD kAnswerMs = 15000 / QUOREL_TEST_LIMIT_DIVISOR;
-const DWORD kSilenceMs = 15000 / QUOREL_TEST_LIMIT_DIVISOR;
-const DWORD kBlockMs = 30000 / QUOREL_TEST_LIMIT_DIVISOR;
+const DWORD kAnswerMs = kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR;
+const DWORD kSilenceMs = kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR;
+const DWORD kBlockMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR;
 const DWORD kSlackMs = 1500;
 
 enum class Op { Open, ReadChunk, Save };
