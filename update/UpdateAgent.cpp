@@ -34,6 +34,33 @@ void AnswerSentMessages()
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+// Takes bytes as they arrive, so that a server that trickles is caught by the block's limit: a blocking
+// read would wait for the whole buffer. False when the server fell silent, the read failed or the buffer
+// was not full (nor the data ended) within the block's limit; *filled says what did arrive.
+bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
+{
+    *filled = 0;
+    const DWORD start = GetTickCount();
+    while (*filled < size) {
+        AnswerSentMessages();
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(hRequest, &available, 0, 0))
+            return false;
+        if (available == 0)
+            return true;
+        DWORD read = 0;
+        const DWORD wanted = available < size - *filled ? available : size - *filled;
+        if (!InternetReadFile(hRequest, buffer + *filled, wanted, &read))
+            return false;
+        if (read == 0)
+            return true;
+        *filled += read;
+        if (*filled < size && GetTickCount() - start >= kTransferLimits.blockMs)
+            return false;
+    }
+    return true;
+}
+
 }
 
 CUpdateAgent::CUpdateAgent()
@@ -96,11 +123,11 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     const int pathOffset =
         parts.dwUrlPathLength != 0 ? static_cast<int>(parts.lpszUrlPath - canonical) : lstrlenA(canonical);
     const CString origin = CString(canonical).Left(pathOffset);
-    if (!m_hConnection || lstrcmpA(m_connectionOrigin, origin) != 0) {
+    if (!m_hConnection || lstrcmpA(m_strConnectionOrigin, origin) != 0) {
         if (m_hConnection)
             InternetCloseHandle(m_hConnection);
         m_hConnection = InternetConnectA(m_hSession, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-        m_connectionOrigin = m_hConnection ? origin : CString();
+        m_strConnectionOrigin = m_hConnection ? origin : CString();
         if (!m_hConnection)
             return nullptr;
     }
@@ -120,33 +147,6 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     // equal one.
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.silenceMs);
     return request.Release();
-}
-
-// Takes bytes as they arrive, so that a server that trickles is caught by the block's limit: a blocking
-// read would wait for the whole buffer. False when the server fell silent, the read failed or the buffer
-// was not full (nor the data ended) within the block's limit; *filled says what did arrive.
-bool CUpdateAgent::FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
-{
-    *filled = 0;
-    const DWORD start = GetTickCount();
-    while (*filled < size) {
-        AnswerSentMessages();
-        DWORD available = 0;
-        if (!InternetQueryDataAvailable(hRequest, &available, 0, 0))
-            return false;
-        if (available == 0)
-            return true;
-        DWORD read = 0;
-        const DWORD wanted = available < size - *filled ? available : size - *filled;
-        if (!InternetReadFile(hRequest, buffer + *filled, wanted, &read))
-            return false;
-        if (read == 0)
-            return true;
-        *filled += read;
-        if (*filled < size && GetTickCount() - start >= kTransferLimits.blockMs)
-            return false;
-    }
-    return true;
 }
 
 bool CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size)

@@ -34,10 +34,7 @@ public:
     // The connection to the server of the latest request, kept for the next request to the same server;
     // closing it would close its requests, which belong to the callers.
     HINTERNET m_hConnection;
-    CString m_connectionOrigin;
-
-private:
-    bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled);
+    CString m_strConnectionOrigin;
 };
 
 extern CUpdateAgent g_updateAgent;
