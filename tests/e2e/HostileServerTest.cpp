@@ -101,8 +101,9 @@ TEST_P(HostileServer, LeavesTheProgramIntactAndTheTemporaryFolderClean)
         ASSERT_TRUE(Answer(shell.pid, kFailureCaption, IDOK));
     }
     // Between its waits on the server the run answers sent messages: settled only after its last request.
-    if (c.asksForExecutable)
+    if (c.asksForExecutable) {
         ASSERT_TRUE(server->WaitFor("/update/Quorel.exe", kWaitMs));
+    }
     ASSERT_TRUE(Settled(shell.window));
     EXPECT_TRUE(FindWindows(kQuestionCaption, "#32770", shell.pid, false).empty());
     EXPECT_TRUE(FindWindows(kSuccessCaption, "#32770", shell.pid, false).empty());
