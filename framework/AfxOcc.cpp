@@ -325,7 +325,8 @@ HRESULT COleControlSite::OnEvent(DISPID dispid, DISPPARAMS* pDispParams)
 HRESULT COleControlSite::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, const BYTE* pbParamInfo,
                                        va_list args)
 {
-    const UINT cArgs = static_cast<UINT>(strlen(reinterpret_cast<const char*>(pbParamInfo)));
+    const char* pszParams = reinterpret_cast<const char*>(pbParamInfo);
+    const UINT cArgs = pszParams != nullptr ? static_cast<UINT>(strlen(pszParams)) : 0;
     // The system calls methods for their effect only and never reads a result back.
     if (m_pDispatch.Get() == nullptr || vtRet != VT_EMPTY || cArgs > kMaxInvokeArgs)
         return E_INVALIDARG;

@@ -40,6 +40,7 @@ public:
 
     UINT GetID() const { return m_nID; }
     HWND GetControlWindow() const { return m_hWnd; }
+    IUnknown* GetControlUnknown() const { return m_pObject.Get(); }
     // The CWnd bound to the control (DDX_Control or CreateControl), or null.
     CWnd* m_pWndCtrl;
 

@@ -251,6 +251,11 @@ HWND CWnd::GetDlgItem(int nID) const
     return ::GetDlgItem(m_hWnd, nID);
 }
 
+IUnknown* CWnd::GetControlUnknown() const
+{
+    return m_pCtrlSite != nullptr ? m_pCtrlSite->GetControlUnknown() : nullptr;
+}
+
 void CWnd::InvokeHelper(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void*, const BYTE* pbParamInfo, ...)
 {
     if (m_pCtrlSite == nullptr)

@@ -87,6 +87,8 @@ public:
     // pbParamInfo lists the arguments' VTS_ codes: VTS_BSTR takes a narrow string, VTS_PVARIANT a
     // VARIANT* or null for an omitted argument. Only vtRet VT_EMPTY (no result) is supported.
     void InvokeHelper(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void* pvRet, const BYTE* pbParamInfo, ...);
+    // The control's IUnknown (not AddRef'd), or null when this object is not bound to a control.
+    IUnknown* GetControlUnknown() const;
     COleControlSite* GetControlSite() const { return m_pCtrlSite; }
     COleControlContainer* GetControlContainer() const { return m_pCtrlCont; }
     // Binds this object to a control created by a container (DDX_Control, CreateControl).
