@@ -6,6 +6,7 @@
 #define IDC_SIDE_BUTTON     211
 #define IDD_CLASSIC_BROWSER 220
 #define IDS_GREETING        230
+#define IDI_TEST_ICON       240
 #define IDC_BROWSER_ITEM    1000
 
 #ifndef RC_INVOKED
