@@ -46,8 +46,7 @@ END_MESSAGE_MAP()
 CWinApp::CWinApp(const char* pszAppName)
     : m_pszExeName(DupModuleBaseName()),
       m_pszAppName(pszAppName != nullptr ? _strdup(pszAppName) : _strdup(m_pszExeName)),
-      m_pMainWnd(nullptr),
-      m_hInstance(nullptr)
+      m_pMainWnd(nullptr)
 {
     g_pApp = this;
 }
@@ -68,20 +67,6 @@ BOOL CWinApp::InitInstance()
 int CWinApp::ExitInstance()
 {
     return 0;
-}
-
-int CWinApp::Run()
-{
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        HWND hMain = m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr;
-        if (AfxWalkPreTranslateTree(hMain, &msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    ExitInstance();
-    return static_cast<int>(msg.wParam);
 }
 
 HICON CWinApp::LoadIcon(UINT nID) const
@@ -119,8 +104,6 @@ HINSTANCE AfxGetResourceHandle()
 BOOL AfxWinInit(HINSTANCE hInstance)
 {
     g_hInstance = hInstance;
-    if (g_pApp != nullptr)
-        g_pApp->m_hInstance = hInstance;
     return TRUE;
 }
 
@@ -133,8 +116,10 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     int nReturnCode = -1;
     CWinApp* pApp = AfxGetApp();
-    if (pApp != nullptr && AfxWinInit(hInstance))
-        nReturnCode = pApp->InitInstance() ? pApp->Run() : pApp->ExitInstance();
+    if (pApp != nullptr && AfxWinInit(hInstance)) {
+        pApp->InitInstance();
+        nReturnCode = pApp->ExitInstance();
+    }
     AfxWinTerm();
     // Returning lets the runtime end the process: the globals are destroyed in reverse order.
     return nReturnCode;

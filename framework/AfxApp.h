@@ -7,7 +7,8 @@
 #endif
 
 // The application object: there is exactly one, constructed as a global. The process entry
-// (WinMain -> AfxWinMain) calls its InitInstance.
+// (WinMain -> AfxWinMain) calls its InitInstance, which does the application's whole work (it runs
+// the main window modally), and then its ExitInstance; there is no message loop of the application's own.
 class CWinApp : public CCmdTarget
 {
 public:
@@ -15,12 +16,11 @@ public:
     explicit CWinApp(const char* pszAppName = nullptr);
     virtual ~CWinApp();
 
-    // TRUE: run the application's message loop; FALSE: end the process (after ExitInstance).
+    // The application's work. Its result is not used: without a message loop of the application's
+    // own, the process ends after ExitInstance either way.
     virtual BOOL InitInstance();
     // Returns the process's exit code.
     virtual int ExitInstance();
-    // The message loop for an application whose InitInstance returned TRUE; ends at WM_QUIT.
-    virtual int Run();
 
     // Icon group nID from the resource module, at the system's standard icon size (shared).
     HICON LoadIcon(UINT nID) const;
@@ -30,7 +30,6 @@ public:
     const char* m_pszExeName;
     const char* m_pszAppName;
     CWnd* m_pMainWnd;
-    HINSTANCE m_hInstance;
 
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;

@@ -1,11 +1,6 @@
 #include "framework/AfxDdx.h"
 #include "framework/AfxOcc.h"
 
-CDataExchange::CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
-    : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
-{
-}
-
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
     if (rControl.m_hWnd != nullptr || rControl.GetControlSite() != nullptr)

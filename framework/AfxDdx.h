@@ -5,9 +5,8 @@
 class CDataExchange
 {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate);
+    explicit CDataExchange(CWnd* pDlgWnd) : m_pDlgWnd(pDlgWnd) {}
 
-    BOOL m_bSaveAndValidate;   // TRUE: controls to members; FALSE: members to controls
     CWnd* m_pDlgWnd;
 };
 

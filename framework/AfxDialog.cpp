@@ -167,14 +167,11 @@ BOOL CDialog::HandleInitDialog(HWND hWnd)
             ::MapDialogRect(hWnd, &rect);
             const BYTE* pState = nullptr;
             DWORD cbState = 0;
-            IStream* pStream = nullptr;
+            CComRef<IStream> pStream;
             if (AfxFindControlState(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), item.nID, &pState,
                                     &cbState))
-                pStream = AfxCreateMemoryStream(pState, cbState);
-            COleControlSite* pSite = m_pCtrlCont->CreateControl(item.clsid, item.dwStyle, rect, item.nID, pStream);
-            if (pStream != nullptr)
-                pStream->Release();
-            if (pSite == nullptr) {
+                pStream.Attach(AfxCreateMemoryStream(pState, cbState));
+            if (m_pCtrlCont->CreateControl(item.clsid, item.dwStyle, rect, item.nID, pStream.Get()) == nullptr) {
                 // The dialog cannot work without its controls: DoModal returns -1.
                 EndDialog(-1);
                 return FALSE;
@@ -193,16 +190,15 @@ BOOL CDialog::HandleInitDialog(HWND hWnd)
     return bFocusSet;
 }
 
+// The exchange binds the controls; nothing is read back from them later.
 BOOL CDialog::OnInitDialog()
 {
-    UpdateData(FALSE);
+    UpdateData();
     return TRUE;
 }
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(TRUE))
-        return;
     EndDialog(IDOK);
 }
 

@@ -1,5 +1,6 @@
 #include "framework/AfxDlgTemplate.h"
 #include <string.h>
+#include <utility>
 
 namespace {
 const WORD kDlgInitResourceType = 240;
@@ -90,31 +91,24 @@ BOOL ClassIdFromItemClass(const BYTE* pClass, CLSID* pclsid)
 }
 
 CDialogTemplate::CDialogTemplate()
-    : m_pData(nullptr), m_nControls(0), m_controls()
+    : m_nControls(0), m_controls()
 {
-}
-
-CDialogTemplate::~CDialogTemplate()
-{
-    if (m_pData != nullptr)
-        ::HeapFree(::GetProcessHeap(), 0, m_pData);
 }
 
 BOOL CDialogTemplate::Load(HINSTANCE hInstance, LPCSTR lpszTemplateName)
 {
-    HRSRC hResource = ::FindResourceA(hInstance, lpszTemplateName, MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HRSRC hResource = ::FindResourceA(hInstance, lpszTemplateName, RT_DIALOG);
     if (hResource == nullptr)
         return FALSE;
     HGLOBAL hData = ::LoadResource(hInstance, hResource);
     const void* pData = hData != nullptr ? ::LockResource(hData) : nullptr;
     if (pData == nullptr)
         return FALSE;
-    return SetTemplate(pData, ::SizeofResource(hInstance, hResource));
+    return SetTemplate(static_cast<const BYTE*>(pData), ::SizeofResource(hInstance, hResource));
 }
 
-BOOL CDialogTemplate::SetTemplate(const void* pTemplate, DWORD cbTemplate)
+BOOL CDialogTemplate::SetTemplate(const BYTE* pSource, DWORD cbTemplate)
 {
-    const BYTE* pSource = static_cast<const BYTE*>(pTemplate);
     CTemplateReader in(pSource, cbTemplate);
 
     // Header: DLGTEMPLATEEX starts with version 1 and signature 0xFFFF, DLGTEMPLATE with the style.
@@ -150,9 +144,10 @@ BOOL CDialogTemplate::SetTemplate(const void* pTemplate, DWORD cbTemplate)
     const DWORD headerEnd = in.Pos();
 
     // At most three bytes of alignment padding per item can be added.
-    BYTE* pOut = static_cast<BYTE*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, cbTemplate + 4 * cItems + 4));
-    if (pOut == nullptr)
+    CHeapBlock out;
+    if (!out.Allocate(cbTemplate + 4 * cItems + 4))
         return FALSE;
+    BYTE* pOut = static_cast<BYTE*>(out.Get());
     memcpy(pOut, pSource, headerEnd);
     DWORD outPos = headerEnd;
     WORD cKept = 0;
@@ -164,11 +159,11 @@ BOOL CDialogTemplate::SetTemplate(const void* pTemplate, DWORD cbTemplate)
         AfxControlItem control = {};
         if (bExtended) {
             in.Dword();             // help id
-            control.dwExStyle = in.Dword();
+            in.Dword();             // extended style
             control.dwStyle = in.Dword();
         } else {
             control.dwStyle = in.Dword();
-            control.dwExStyle = in.Dword();
+            in.Dword();             // extended style
         }
         const short x = static_cast<short>(in.Word());
         const short y = static_cast<short>(in.Word());
@@ -193,15 +188,10 @@ BOOL CDialogTemplate::SetTemplate(const void* pTemplate, DWORD cbTemplate)
         outPos += in.Pos() - itemStart;
         ++cKept;
     }
-    if (!in.Ok()) {
-        ::HeapFree(::GetProcessHeap(), 0, pOut);
+    if (!in.Ok())
         return FALSE;
-    }
     memcpy(pOut + countPos, &cKept, sizeof(cKept));
-
-    if (m_pData != nullptr)
-        ::HeapFree(::GetProcessHeap(), 0, m_pData);
-    m_pData = pOut;
+    m_block = std::move(out);
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <ole2.h>
+#include "framework/AfxHandles.h"
 
 // An ActiveX control item taken out of a dialog template.
 struct AfxControlItem
@@ -8,7 +9,6 @@ struct AfxControlItem
     CLSID clsid;
     UINT nID;
     DWORD dwStyle;
-    DWORD dwExStyle;
     RECT rcDialogUnits;
 };
 
@@ -19,20 +19,20 @@ class CDialogTemplate
 {
 public:
     CDialogTemplate();
-    ~CDialogTemplate();
     CDialogTemplate(const CDialogTemplate&) = delete;
     CDialogTemplate& operator=(const CDialogTemplate&) = delete;
 
     BOOL Load(HINSTANCE hInstance, LPCSTR lpszTemplateName);
-    BOOL SetTemplate(const void* pTemplate, DWORD cbTemplate);
 
-    const DLGTEMPLATE* GetTemplate() const { return reinterpret_cast<const DLGTEMPLATE*>(m_pData); }
+    const DLGTEMPLATE* GetTemplate() const { return static_cast<const DLGTEMPLATE*>(m_block.Get()); }
     int GetControlCount() const { return m_nControls; }
     const AfxControlItem& GetControl(int i) const { return m_controls[i]; }
 
 private:
+    BOOL SetTemplate(const BYTE* pSource, DWORD cbTemplate);
+
     enum { kMaxControls = 16 };
-    BYTE* m_pData;
+    CHeapBlock m_block;
     int m_nControls;
     AfxControlItem m_controls[kMaxControls];
 };

@@ -1,7 +1,7 @@
 #include "framework/AfxFileFind.h"
 
 CFileFind::CFileFind()
-    : m_hFind(INVALID_HANDLE_VALUE), m_bHaveNext(FALSE), m_next(), m_current()
+    : m_hFind(INVALID_HANDLE_VALUE)
 {
 }
 
@@ -13,18 +13,9 @@ CFileFind::~CFileFind()
 BOOL CFileFind::FindFile(const char* pszName)
 {
     Close();
-    m_hFind = ::FindFirstFileA(pszName != nullptr ? pszName : "*.*", &m_next);
-    m_bHaveNext = m_hFind != INVALID_HANDLE_VALUE;
-    return m_bHaveNext;
-}
-
-BOOL CFileFind::FindNextFile()
-{
-    if (m_hFind == INVALID_HANDLE_VALUE || !m_bHaveNext)
-        return FALSE;
-    m_current = m_next;
-    m_bHaveNext = ::FindNextFileA(m_hFind, &m_next);
-    return m_bHaveNext;
+    WIN32_FIND_DATAA found;
+    m_hFind = ::FindFirstFileA(pszName, &found);
+    return m_hFind != INVALID_HANDLE_VALUE;
 }
 
 void CFileFind::Close()
@@ -33,21 +24,4 @@ void CFileFind::Close()
         ::FindClose(m_hFind);
         m_hFind = INVALID_HANDLE_VALUE;
     }
-    m_bHaveNext = FALSE;
-}
-
-CString CFileFind::GetFileName() const
-{
-    return CString(m_current.cFileName);
-}
-
-BOOL CFileFind::IsDirectory() const
-{
-    return (m_current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-BOOL CFileFind::IsDots() const
-{
-    const char* name = m_current.cFileName;
-    return IsDirectory() && name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }

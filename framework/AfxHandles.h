@@ -171,6 +171,12 @@ public:
         }
         m_p = nullptr;
     }
+    // Takes over a reference the caller already counted; any held one is released first.
+    void Attach(T* p)
+    {
+        Release();
+        m_p = p;
+    }
 
 private:
     T* m_p;

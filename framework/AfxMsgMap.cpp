@@ -5,7 +5,7 @@
 namespace {
 const AFX_MSGMAP_ENTRY kNoMessages[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
 const AFX_MSGMAP kRootMessageMap = {nullptr, kNoMessages};
-const AFX_EVENTSINKMAP_ENTRY kNoEvents[] = {{0, 0, nullptr, {AfxEventSig_v_v, nullptr}}};
+const AFX_EVENTSINKMAP_ENTRY kNoEvents[] = {{0, 0, nullptr, {}}};
 const AFX_EVENTSINKMAP kRootEventSinkMap = {nullptr, kNoEvents};
 
 const AFX_MSGMAP* BaseOf(const AFX_MSGMAP* pMap)
@@ -56,8 +56,6 @@ const AFX_EVENTSINKMAP_ENTRY* FindEventEntry(const AFX_EVENTSINKMAP* pMap, UINT 
 const char* ParamsOf(AfxEventSig nSig)
 {
     switch (nSig) {
-    case AfxEventSig_v_v:
-        return VTS_NONE;
     case AfxEventSig_v_b:
         return VTS_BOOL;
     case AfxEventSig_v_s:
@@ -155,9 +153,6 @@ HRESULT CCmdTarget::OnEvent(UINT nCtrlID, DISPID dispid, DISPPARAMS* pDispParams
     auto arg = [pArgs, cArgs](UINT i) { return &pArgs[cArgs - 1 - i]; };
 
     switch (handler.nSig) {
-    case AfxEventSig_v_v:
-        (this->*handler.pfn)();
-        return S_OK;
     case AfxEventSig_v_b: {
         CVariantHolder value;
         if (FAILED(::VariantChangeType(&value.m_var, arg(0), 0, VT_BOOL)))

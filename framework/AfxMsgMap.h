@@ -81,8 +81,6 @@ protected: \
      static_cast<AFX_PMSG>(&ThisClass::memberFxn)},
 
 // Event parameter codes, one byte per parameter (narrow-string build).
-#define VTS_NONE     ""
-#define VTS_I4       "\x03"
 #define VTS_DISPATCH "\x09"
 #define VTS_BOOL     "\x0B"
 #define VTS_BSTR     "\x0E"
@@ -91,7 +89,6 @@ protected: \
 // The handler signatures an event sink map supports, each with its parameter codes.
 enum AfxEventSig
 {
-    AfxEventSig_v_v,            // void ()                    VTS_NONE
     AfxEventSig_v_b,            // void (BOOL)                VTS_BOOL
     AfxEventSig_v_s,            // void (LPCTSTR)             VTS_BSTR
     AfxEventSig_v_disp_pvar,    // void (LPDISPATCH, VARIANT*) VTS_DISPATCH VTS_PVARIANT
@@ -103,10 +100,6 @@ struct AFX_EVENTHANDLER
     AFX_PMSG pfn;
 };
 
-template <class T> AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)())
-{
-    return {AfxEventSig_v_v, static_cast<AFX_PMSG>(pfn)};
-}
 template <class T> AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(BOOL))
 {
     return {AfxEventSig_v_b, reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(BOOL)>(pfn))};
@@ -152,7 +145,7 @@ protected: \
     {static_cast<UINT>(id), static_cast<DISPID>(dispid), vtsParams, AfxEventHandler(&theClass::pfnHandler)},
 
 #define END_EVENTSINK_MAP() \
-            {0, 0, nullptr, {AfxEventSig_v_v, nullptr}} \
+            {0, 0, nullptr, {}} \
         }; \
         static const AFX_EVENTSINKMAP s_map = {&TheBaseClass::GetThisEventSinkMap, &s_entries[0]}; \
         return &s_map; \

@@ -3,7 +3,8 @@
 
 class CObject;
 
-// Run-time class information: a class's name and size, its base, and how to make one on the heap.
+// Run-time class information: a class's name and size, its base, and how to make one on the heap
+// (null when the class has no dynamic creation).
 struct CRuntimeClass
 {
     LPCSTR m_lpszClassName;
@@ -11,10 +12,6 @@ struct CRuntimeClass
     UINT m_wSchema;
     CObject* (*m_pfnCreateObject)();
     const CRuntimeClass* m_pBaseClass;
-
-    // A new object of the class, or null when the class has no dynamic creation.
-    CObject* CreateObject() const;
-    BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
 };
 
 #define RUNTIME_CLASS(class_name) (const_cast<CRuntimeClass*>(&class_name::class##class_name))
@@ -47,7 +44,6 @@ public:
     static const CRuntimeClass classCObject;
     virtual CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject();
-    BOOL IsKindOf(const CRuntimeClass* pClass) const;
 
     CObject(const CObject&) = delete;
     CObject& operator=(const CObject&) = delete;

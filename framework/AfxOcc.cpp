@@ -101,14 +101,8 @@ COleControlSite::COleControlSite(COleControlContainer* pCtrlCont, UINT nID)
       m_nID(nID),
       m_rect(),
       m_hWnd(nullptr),
-      m_pObject(nullptr),
-      m_pInPlaceObject(nullptr),
-      m_pDispatch(nullptr),
       m_iidEvents(GUID_NULL),
-      m_pEventPoint(nullptr),
-      m_dwEventCookie(0),
-      m_bInPlaceActive(FALSE),
-      m_hrLoad(E_NOINTERFACE)
+      m_dwEventCookie(0)
 {
     m_xClientSite.m_pOwner = this;
     m_xInPlaceSite.m_pOwner = this;
@@ -161,8 +155,7 @@ ULONG COleControlSite::Release()
 BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& rect, IStream* pStream)
 {
     m_rect = rect;
-    if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                  reinterpret_cast<void**>(&m_pObject))))
+    if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_pObject.Receive())))
         return FALSE;
 
     // Controls that ask for it get their site before their state, so that they can read the
@@ -172,7 +165,7 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
     const BOOL bSiteFirst = (dwMiscStatus & OLEMISC_SETCLIENTSITEFIRST) != 0;
     if (bSiteFirst && FAILED(m_pObject->SetClientSite(&m_xClientSite)))
         return FALSE;
-    m_hrLoad = LoadState(pStream);
+    LoadState(pStream);
     if (!bSiteFirst && FAILED(m_pObject->SetClientSite(&m_xClientSite)))
         return FALSE;
 
@@ -184,7 +177,7 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
     ::ReleaseDC(nullptr, hdc);
     m_pObject->SetExtent(DVASPECT_CONTENT, &extent);
 
-    m_pObject->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&m_pDispatch));
+    m_pObject->QueryInterface(IID_IDispatch, m_pDispatch.Receive());
     // A control without events can still be hosted.
     ConnectSink();
 
@@ -198,7 +191,7 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
         m_pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &m_xClientSite, 0, hWndCtnr, &m_rect);
     }
 
-    if (FAILED(m_pObject->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&m_pInPlaceObject))))
+    if (FAILED(m_pObject->QueryInterface(IID_IOleInPlaceObject, m_pInPlaceObject.Receive())))
         return FALSE;
     m_pInPlaceObject->GetWindow(&m_hWnd);
     if (m_hWnd == nullptr)
@@ -214,20 +207,18 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
     return TRUE;
 }
 
-HRESULT COleControlSite::LoadState(IStream* pStream)
+void COleControlSite::LoadState(IStream* pStream)
 {
     CComRef<IPersistStreamInit> pInit;
     if (SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStreamInit, pInit.Receive()))) {
-        HRESULT hr = pStream != nullptr ? pInit->Load(pStream) : E_FAIL;
         // State that cannot be read still leaves a working control with its defaults.
-        if (FAILED(hr))
-            hr = pInit->InitNew();
-        return hr;
+        if (pStream == nullptr || FAILED(pInit->Load(pStream)))
+            pInit->InitNew();
+        return;
     }
     CComRef<IPersistStream> pPersist;
     if (pStream != nullptr && SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStream, pPersist.Receive())))
-        return pPersist->Load(pStream);
-    return E_NOINTERFACE;
+        pPersist->Load(pStream);
 }
 
 // The control's default source (event) interface: from IProvideClassInfo2, else from the
@@ -279,11 +270,10 @@ BOOL COleControlSite::ConnectSink()
     CComRef<IConnectionPointContainer> pContainer;
     if (FAILED(m_pObject->QueryInterface(IID_IConnectionPointContainer, pContainer.Receive())))
         return FALSE;
-    if (FAILED(pContainer->FindConnectionPoint(iid, &m_pEventPoint)))
+    if (FAILED(pContainer->FindConnectionPoint(iid, reinterpret_cast<IConnectionPoint**>(m_pEventPoint.Receive()))))
         return FALSE;
     if (FAILED(m_pEventPoint->Advise(static_cast<IDispatch*>(&m_xEventSink), &m_dwEventCookie))) {
-        m_pEventPoint->Release();
-        m_pEventPoint = nullptr;
+        m_pEventPoint.Release();
         return FALSE;
     }
     return TRUE;
@@ -292,32 +282,24 @@ BOOL COleControlSite::ConnectSink()
 void COleControlSite::DestroyControl()
 {
     // 1. Leave in-place activation; by OLE's rules this also ends UI activation first.
-    if (m_pInPlaceObject != nullptr) {
+    if (m_pInPlaceObject.Get() != nullptr)
         m_pInPlaceObject->InPlaceDeactivate();
-        m_pInPlaceObject->Release();
-        m_pInPlaceObject = nullptr;
-    }
+    m_pInPlaceObject.Release();
     // 2. Drop the container's UI-active state and the active object the control handed over,
     //    in case the control did not withdraw them itself.
     m_pCtrlCont->OnUIDeactivate(this);
     // 3. Disconnect the event sink, so nothing reaches the window's handlers any more.
-    if (m_pEventPoint != nullptr) {
+    if (m_pEventPoint.Get() != nullptr)
         m_pEventPoint->Unadvise(m_dwEventCookie);
-        m_pEventPoint->Release();
-        m_pEventPoint = nullptr;
-        m_dwEventCookie = 0;
-    }
+    m_pEventPoint.Release();
+    m_dwEventCookie = 0;
     // 4. Close the control without saving, 5. take its site away, 6. release it.
-    if (m_pObject != nullptr) {
+    if (m_pObject.Get() != nullptr) {
         m_pObject->Close(OLECLOSE_NOSAVE);
         m_pObject->SetClientSite(nullptr);
-        if (m_pDispatch != nullptr) {
-            m_pDispatch->Release();
-            m_pDispatch = nullptr;
-        }
-        m_pObject->Release();
-        m_pObject = nullptr;
     }
+    m_pDispatch.Release();
+    m_pObject.Release();
     m_hWnd = nullptr;
     if (m_pWndCtrl != nullptr) {
         m_pWndCtrl->m_pCtrlSite = nullptr;
@@ -340,13 +322,13 @@ HRESULT COleControlSite::OnEvent(DISPID dispid, DISPPARAMS* pDispParams)
     return hr == S_FALSE ? S_OK : hr;
 }
 
-HRESULT COleControlSite::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void* pvRet,
-                                       const BYTE* pbParamInfo, va_list args)
+HRESULT COleControlSite::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, const BYTE* pbParamInfo,
+                                       va_list args)
 {
-    if (m_pDispatch == nullptr)
-        return E_NOINTERFACE;
-    const UINT cArgs = pbParamInfo != nullptr ? static_cast<UINT>(strlen(reinterpret_cast<const char*>(pbParamInfo))) : 0;
-    if (cArgs > kMaxInvokeArgs)
+    const char* pszParams = reinterpret_cast<const char*>(pbParamInfo);
+    const UINT cArgs = pszParams != nullptr ? static_cast<UINT>(strlen(pszParams)) : 0;
+    // The system calls methods for their effect only and never reads a result back.
+    if (m_pDispatch.Get() == nullptr || vtRet != VT_EMPTY || cArgs > kMaxInvokeArgs)
         return E_INVALIDARG;
 
     // DISPPARAMS takes the arguments last first.
@@ -355,63 +337,31 @@ HRESULT COleControlSite::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
     for (UINT i = 0; i < cArgs; ++i) {
         VARIANT* pArg = &argv[cArgs - 1 - i];
         ::VariantInit(pArg);
-        switch (pbParamInfo[i]) {
-        case kVtsAnsiString:
+        if (pbParamInfo[i] == kVtsAnsiString) {
             V_VT(pArg) = VT_BSTR;
             V_BSTR(pArg) = AllocBstrFromAnsi(va_arg(args, const char*));
-            break;
-        case kVtsByRefVariant: {
+        } else if (pbParamInfo[i] == kVtsByRefVariant) {
             // A null pointer goes by reference as it is: the method receives null, which the
             // control takes for an argument left out.
             V_VT(pArg) = VT_VARIANT | VT_BYREF;
             V_VARIANTREF(pArg) = va_arg(args, VARIANT*);
-            break;
-        }
-        case VT_I4:
-            V_VT(pArg) = VT_I4;
-            V_I4(pArg) = va_arg(args, long);
-            break;
-        case VT_BOOL:
-            V_VT(pArg) = VT_BOOL;
-            V_BOOL(pArg) = va_arg(args, BOOL) ? VARIANT_TRUE : VARIANT_FALSE;
-            break;
-        case VT_DISPATCH:
-            V_VT(pArg) = VT_DISPATCH;
-            V_DISPATCH(pArg) = va_arg(args, IDispatch*);
-            break;
-        default:
+        } else {
             hr = E_INVALIDARG;
-            break;
         }
     }
 
     if (SUCCEEDED(hr)) {
-        DISPID dispidPut = DISPID_PROPERTYPUT;
         DISPPARAMS params = {cArgs != 0 ? argv : nullptr, nullptr, cArgs, 0};
-        if (wFlags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-            params.rgdispidNamedArgs = &dispidPut;
-            params.cNamedArgs = 1;
-        }
-        VARIANT result;
-        ::VariantInit(&result);
         EXCEPINFO excepInfo = {};
         UINT uArgErr = 0;
-        hr = m_pDispatch->Invoke(dwDispID, IID_NULL, LOCALE_USER_DEFAULT, wFlags, &params,
-                                 vtRet != VT_EMPTY ? &result : nullptr, &excepInfo, &uArgErr);
+        hr = m_pDispatch->Invoke(dwDispID, IID_NULL, LOCALE_USER_DEFAULT, wFlags, &params, nullptr, &excepInfo,
+                                 &uArgErr);
         ::SysFreeString(excepInfo.bstrSource);
         ::SysFreeString(excepInfo.bstrDescription);
         ::SysFreeString(excepInfo.bstrHelpFile);
-        if (SUCCEEDED(hr) && vtRet != VT_EMPTY && pvRet != nullptr &&
-            SUCCEEDED(hr = ::VariantChangeType(&result, &result, 0, vtRet))) {
-            if (vtRet == VT_I4)
-                *static_cast<long*>(pvRet) = V_I4(&result);
-            else if (vtRet == VT_BOOL)
-                *static_cast<BOOL*>(pvRet) = V_BOOL(&result) != VARIANT_FALSE;
-        }
-        ::VariantClear(&result);
     }
 
-    // Only the strings are ours; the other arguments belong to the caller.
+    // Only the strings are ours; the variants belong to the caller.
     for (UINT i = 0; i < cArgs; ++i) {
         if (V_VT(&argv[i]) == VT_BSTR)
             ::SysFreeString(V_BSTR(&argv[i]));
@@ -473,7 +423,6 @@ STDMETHODIMP COleControlSite::InPlaceSite::CanInPlaceActivate()
 
 STDMETHODIMP COleControlSite::InPlaceSite::OnInPlaceActivate()
 {
-    m_pOwner->m_bInPlaceActive = TRUE;
     return S_OK;
 }
 
@@ -518,7 +467,6 @@ STDMETHODIMP COleControlSite::InPlaceSite::OnUIDeactivate(BOOL)
 
 STDMETHODIMP COleControlSite::InPlaceSite::OnInPlaceDeactivate()
 {
-    m_pOwner->m_bInPlaceActive = FALSE;
     return S_OK;
 }
 
@@ -529,7 +477,7 @@ STDMETHODIMP COleControlSite::InPlaceSite::DiscardUndoState()
 
 STDMETHODIMP COleControlSite::InPlaceSite::DeactivateAndUndo()
 {
-    if (m_pOwner->m_pInPlaceObject != nullptr)
+    if (m_pOwner->m_pInPlaceObject.Get() != nullptr)
         m_pOwner->m_pInPlaceObject->UIDeactivate();
     return S_OK;
 }
@@ -539,7 +487,7 @@ STDMETHODIMP COleControlSite::InPlaceSite::OnPosRectChange(LPCRECT lprcPosRect)
     if (lprcPosRect == nullptr)
         return E_POINTER;
     m_pOwner->m_rect = *lprcPosRect;
-    if (m_pOwner->m_pInPlaceObject != nullptr)
+    if (m_pOwner->m_pInPlaceObject.Get() != nullptr)
         m_pOwner->m_pInPlaceObject->SetObjectRects(lprcPosRect, lprcPosRect);
     return S_OK;
 }
@@ -702,7 +650,7 @@ STDMETHODIMP COleControlSite::EventSink::Invoke(DISPID dispIdMember, REFIID, LCI
 }
 
 COleControlContainer::COleControlContainer(CWnd* pWnd)
-    : m_pWnd(pWnd), m_sites(), m_nSites(0), m_pSiteUIActive(nullptr), m_pActiveObject(nullptr)
+    : m_pWnd(pWnd), m_sites(), m_nSites(0), m_pSiteUIActive(nullptr)
 {
 }
 
@@ -749,16 +697,15 @@ void COleControlContainer::DestroyControls()
 
 BOOL COleControlContainer::TranslateAccelerator(MSG* pMsg)
 {
-    return m_pActiveObject != nullptr && m_pActiveObject->TranslateAccelerator(pMsg) == S_OK;
+    return m_pActiveObject.Get() != nullptr && m_pActiveObject->TranslateAccelerator(pMsg) == S_OK;
 }
 
 void COleControlContainer::SetActiveObject(IOleInPlaceActiveObject* pActiveObject)
 {
+    // Counted before the old one goes, in case it is the same object.
     if (pActiveObject != nullptr)
         pActiveObject->AddRef();
-    if (m_pActiveObject != nullptr)
-        m_pActiveObject->Release();
-    m_pActiveObject = pActiveObject;
+    m_pActiveObject.Attach(pActiveObject);
 }
 
 // One UI-active control at a time: the one that was UI-active before gives way.
@@ -766,7 +713,7 @@ void COleControlContainer::OnUIActivate(COleControlSite* pSite)
 {
     COleControlSite* pPrevious = m_pSiteUIActive;
     m_pSiteUIActive = pSite;
-    if (pPrevious != nullptr && pPrevious != pSite && pPrevious->m_pInPlaceObject != nullptr)
+    if (pPrevious != nullptr && pPrevious != pSite && pPrevious->m_pInPlaceObject.Get() != nullptr)
         pPrevious->m_pInPlaceObject->UIDeactivate();
 }
 

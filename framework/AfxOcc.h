@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
+#include "framework/AfxHandles.h"
 #include "framework/AfxWnd.h"
 
 // ActiveX control containment. Call before the first dialog that holds a control; the first call
@@ -34,17 +35,12 @@ public:
     ULONG AddRef();
     ULONG Release();
 
-    HRESULT InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void* pvRet, const BYTE* pbParamInfo,
-                          va_list args);
+    // One dispatch call on the control; see CWnd::InvokeHelper.
+    HRESULT InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, const BYTE* pbParamInfo, va_list args);
 
     UINT GetID() const { return m_nID; }
     HWND GetControlWindow() const { return m_hWnd; }
-    IUnknown* GetControlUnknown() const { return m_pObject; }
-    const IID& GetEventIID() const { return m_iidEvents; }
-    // How the persisted state was taken: the Load result, or InitNew's when there was no state or
-    // Load failed (E_NOINTERFACE when the control has no stream persistence).
-    HRESULT GetStateLoadResult() const { return m_hrLoad; }
-    BOOL IsUIActive() const;
+    IUnknown* GetControlUnknown() const { return m_pObject.Get(); }
     // The CWnd bound to the control (DDX_Control or CreateControl), or null.
     CWnd* m_pWndCtrl;
 
@@ -53,8 +49,9 @@ private:
     COleControlSite(const COleControlSite&) = delete;
     COleControlSite& operator=(const COleControlSite&) = delete;
 
-    HRESULT LoadState(IStream* pStream);
+    void LoadState(IStream* pStream);
     BOOL ConnectSink();
+    BOOL IsUIActive() const;
     BOOL FindEventIID(IID* piid);
     HRESULT OnEvent(DISPID dispid, DISPPARAMS* pDispParams);
 
@@ -158,14 +155,12 @@ private:
     UINT m_nID;
     RECT m_rect;
     HWND m_hWnd;
-    IOleObject* m_pObject;
-    IOleInPlaceObject* m_pInPlaceObject;
-    IDispatch* m_pDispatch;
+    CComRef<IOleObject> m_pObject;
+    CComRef<IOleInPlaceObject> m_pInPlaceObject;
+    CComRef<IDispatch> m_pDispatch;
     IID m_iidEvents;
-    IConnectionPoint* m_pEventPoint;
+    CComRef<IConnectionPoint> m_pEventPoint;
     DWORD m_dwEventCookie;
-    BOOL m_bInPlaceActive;
-    HRESULT m_hrLoad;
 
     friend class COleControlContainer;
 };
@@ -199,5 +194,5 @@ private:
     COleControlSite* m_sites[kMaxSites];
     int m_nSites;
     COleControlSite* m_pSiteUIActive;
-    IOleInPlaceActiveObject* m_pActiveObject;
+    CComRef<IOleInPlaceActiveObject> m_pActiveObject;
 };

@@ -67,15 +67,9 @@ CString& CString::operator=(CString&& other) noexcept
     return *this;
 }
 
+// psz may point into this string's own buffer: Assign moves the bytes without growing it first.
 CString& CString::operator=(const char* psz)
 {
-    // psz may point into this string's own buffer.
-    if (psz != nullptr && m_pch != nullptr && psz >= m_pch && psz <= m_pch + m_nLength) {
-        const int offset = static_cast<int>(psz - m_pch);
-        memmove(m_pch, psz, m_nLength - offset + 1);
-        m_nLength -= offset;
-        return *this;
-    }
     Assign(psz, LengthOf(psz));
     return *this;
 }
@@ -92,23 +86,12 @@ CString& CString::operator+=(const char* psz)
     return *this;
 }
 
-CString& CString::operator+=(char ch)
-{
-    Append(&ch, 1);
-    return *this;
-}
-
 void CString::Empty()
 {
     free(m_pch);
     m_pch = nullptr;
     m_nLength = 0;
     m_nCapacity = 0;
-}
-
-char CString::GetAt(int nIndex) const
-{
-    return nIndex >= 0 && nIndex < m_nLength ? m_pch[nIndex] : '\0';
 }
 
 int CString::Delete(int nIndex, int nCount)
@@ -124,76 +107,16 @@ int CString::Delete(int nIndex, int nCount)
     return m_nLength;
 }
 
-int CString::Find(char ch, int nStart) const
-{
-    if (nStart < 0)
-        nStart = 0;
-    // Walk whole characters from the start so that nStart inside a character is handled as the
-    // character's own position would be.
-    for (int i = 0; i < m_nLength; ++i) {
-        if (i >= nStart && m_pch[i] == ch)
-            return i;
-        if (IsDBCSLeadByte(static_cast<BYTE>(m_pch[i])) && i + 1 < m_nLength)
-            ++i;
-    }
-    return -1;
-}
-
-int CString::ReverseFind(char ch) const
-{
-    int found = -1;
-    for (int i = 0; i < m_nLength; ++i) {
-        if (m_pch[i] == ch)
-            found = i;
-        if (IsDBCSLeadByte(static_cast<BYTE>(m_pch[i])) && i + 1 < m_nLength)
-            ++i;
-    }
-    return found;
-}
-
-CString CString::Left(int nCount) const
-{
-    return Mid(0, nCount);
-}
-
-CString CString::Mid(int nFirst) const
-{
-    return Mid(nFirst, m_nLength);
-}
-
-CString CString::Mid(int nFirst, int nCount) const
-{
-    if (nFirst < 0)
-        nFirst = 0;
-    if (nFirst > m_nLength)
-        nFirst = m_nLength;
-    if (nCount < 0)
-        nCount = 0;
-    if (nCount > m_nLength - nFirst)
-        nCount = m_nLength - nFirst;
-    CString result;
-    result.Assign(m_pch + nFirst, nCount);
-    return result;
-}
-
 void CString::Format(const char* pszFormat, ...)
-{
-    va_list args;
-    va_start(args, pszFormat);
-    FormatV(pszFormat, args);
-    va_end(args);
-}
-
-void CString::FormatV(const char* pszFormat, va_list args)
 {
     // The runtime's _vsnprintf reports truncation with -1: grow the buffer and try again.
     for (int capacity = 256; capacity <= kMaxGrownLength; capacity *= 2) {
         if (!Reserve(capacity))
             break;
-        va_list copy;
-        va_copy(copy, args);
-        const int written = _vsnprintf(m_pch, capacity, pszFormat, copy);
-        va_end(copy);
+        va_list args;
+        va_start(args, pszFormat);
+        const int written = _vsnprintf(m_pch, capacity, pszFormat, args);
+        va_end(args);
         if (written >= 0 && written < capacity) {
             m_nLength = written;
             m_pch[written] = '\0';
@@ -289,50 +212,6 @@ CString operator+(const CString& left, const CString& right)
     CString result(left);
     result += right;
     return result;
-}
-
-CString operator+(const CString& left, const char* right)
-{
-    CString result(left);
-    result += right;
-    return result;
-}
-
-CString operator+(const char* left, const CString& right)
-{
-    CString result(left);
-    result += right;
-    return result;
-}
-
-bool operator==(const CString& left, const CString& right)
-{
-    return left.GetLength() == right.GetLength() && strcmp(left, right) == 0;
-}
-
-bool operator==(const CString& left, const char* right)
-{
-    return strcmp(left, right != nullptr ? right : "") == 0;
-}
-
-bool operator==(const char* left, const CString& right)
-{
-    return right == left;
-}
-
-bool operator!=(const CString& left, const CString& right)
-{
-    return !(left == right);
-}
-
-bool operator!=(const CString& left, const char* right)
-{
-    return !(left == right);
-}
-
-bool operator!=(const char* left, const CString& right)
-{
-    return !(right == left);
 }
 
 CString AfxStringFromWide(const wchar_t* pwsz, int nLength)

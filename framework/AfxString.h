@@ -1,8 +1,7 @@
 #pragma once
 #include <windows.h>
 
-// A heap-backed narrow string in the ANSI code page. Indexes and lengths count bytes; the searches
-// step over double-byte characters so a trail byte is never taken for the character searched for.
+// A heap-backed narrow string in the ANSI code page. Lengths and indexes count bytes.
 class CString
 {
 public:
@@ -17,28 +16,15 @@ public:
     CString& operator=(const char* psz);
     CString& operator+=(const CString& other);
     CString& operator+=(const char* psz);
-    CString& operator+=(char ch);
 
     operator const char*() const { return m_pch != nullptr ? m_pch : ""; }
     int GetLength() const { return m_nLength; }
     BOOL IsEmpty() const { return m_nLength == 0; }
-    void Empty();
-    char GetAt(int nIndex) const;
 
     // Removes nCount bytes at nIndex (clipped to the string); returns the new length.
     int Delete(int nIndex, int nCount = 1);
-    // Byte index of the first ch at or after nStart, or -1.
-    int Find(char ch, int nStart = 0) const;
-    // Byte index of the last ch, or -1.
-    int ReverseFind(char ch) const;
-    CString Left(int nCount) const;
-    CString Mid(int nFirst) const;
-    CString Mid(int nFirst, int nCount) const;
-
     // printf-style formatting (the C runtime's conversions); replaces the contents.
     void Format(const char* pszFormat, ...);
-    void FormatV(const char* pszFormat, va_list args);
-
     // Loads string resource nID from the resource module; FALSE (and empty) when there is none.
     BOOL LoadString(UINT nID);
 
@@ -51,6 +37,7 @@ private:
     BOOL Reserve(int nCapacity);
     void Assign(const char* pch, int nLength);
     void Append(const char* pch, int nLength);
+    void Empty();
 
     char* m_pch;
     int m_nLength;
@@ -58,15 +45,6 @@ private:
 };
 
 CString operator+(const CString& left, const CString& right);
-CString operator+(const CString& left, const char* right);
-CString operator+(const char* left, const CString& right);
-
-bool operator==(const CString& left, const CString& right);
-bool operator==(const CString& left, const char* right);
-bool operator==(const char* left, const CString& right);
-bool operator!=(const CString& left, const CString& right);
-bool operator!=(const CString& left, const char* right);
-bool operator!=(const char* left, const CString& right);
 
 // Wide text (nLength characters, or -1 for zero-terminated) in the ANSI code page.
 CString AfxStringFromWide(const wchar_t* pwsz, int nLength = -1);

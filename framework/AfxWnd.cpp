@@ -6,26 +6,10 @@
 namespace {
 // The window property that names a window's bound object.
 const char kBoundObjectProp[] = "Quorel.CWnd";
-// The framework's own window class, for CWnd::Create without a class name.
-const char kFrameworkWndClass[] = "QuorelAfxWnd";
 
 // The message being handled, for Default(). The framework runs on one user-interface thread;
 // AfxWndProc saves and restores it around nested messages.
 MSG g_currentMessage;
-
-BOOL RegisterFrameworkClass()
-{
-    WNDCLASSA wc = {};
-    if (::GetClassInfoA(AfxGetInstanceHandle(), kFrameworkWndClass, &wc))
-        return TRUE;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = AfxWndProc;
-    wc.hInstance = AfxGetInstanceHandle();
-    wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kFrameworkWndClass;
-    return ::RegisterClassA(&wc) != 0;
-}
 }
 
 IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
@@ -33,12 +17,6 @@ IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
-    if (pWnd == nullptr && message == WM_NCCREATE) {
-        // A window of the framework's own class carries its object in the creation parameters.
-        pWnd = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        if (pWnd != nullptr)
-            pWnd->Bind(hWnd);
-    }
     if (pWnd == nullptr)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
 
@@ -61,7 +39,6 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         if (pApp != nullptr && pApp->m_pMainWnd == pWnd)
             pApp->m_pMainWnd = nullptr;
         pWnd->UnsubclassWindow();
-        pWnd->PostNcDestroy();
     }
     return lResult;
 }
@@ -123,20 +100,19 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-HWND CWnd::UnsubclassWindow()
+void CWnd::UnsubclassWindow()
 {
-    HWND hWnd = m_hWnd;
-    if (hWnd == nullptr)
-        return nullptr;
+    if (m_hWnd == nullptr)
+        return;
     // Only if nobody has subclassed the window after us.
     if (m_pfnSuper != nullptr &&
-        reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) == AfxWndProc)
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == AfxWndProc)
+        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     m_pfnSuper = nullptr;
     Unbind();
-    return hWnd;
 }
 
+// The window sees its creation messages in its own class's procedure and is bound after.
 BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                   CWnd* pParentWnd, UINT nID, void*)
 {
@@ -144,18 +120,9 @@ BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, 
         return FALSE;
     HWND hParent = pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr;
     HMENU hMenuOrId = (dwStyle & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)) : nullptr;
-    const int cx = rect.right - rect.left;
-    const int cy = rect.bottom - rect.top;
-
-    if (lpszClassName == nullptr) {
-        if (!RegisterFrameworkClass())
-            return FALSE;
-        return ::CreateWindowExA(0, kFrameworkWndClass, lpszWindowName, dwStyle, rect.left, rect.top, cx, cy,
-                                 hParent, hMenuOrId, AfxGetInstanceHandle(), this) != nullptr;
-    }
-    // A window of another class sees its creation messages in its own procedure and is bound after.
-    HWND hWnd = ::CreateWindowExA(0, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, cx, cy, hParent,
-                                  hMenuOrId, AfxGetInstanceHandle(), nullptr);
+    HWND hWnd = ::CreateWindowExA(0, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, hParent, hMenuOrId,
+                                  AfxGetInstanceHandle(), nullptr);
     if (hWnd == nullptr)
         return FALSE;
     if (!SubclassWindow(hWnd)) {
@@ -191,11 +158,6 @@ BOOL CWnd::AttachControlSite(COleControlSite* pSite)
     return hWnd != nullptr ? SubclassWindow(hWnd) : TRUE;
 }
 
-BOOL CWnd::DestroyWindow()
-{
-    return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
-}
-
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT lResult = 0;
@@ -225,10 +187,6 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
     return OnCmdMsg(nID, nCode);
 }
 
-void CWnd::PostNcDestroy()
-{
-}
-
 LRESULT CWnd::Default()
 {
     return DefWindowProc(g_currentMessage.message, g_currentMessage.wParam, g_currentMessage.lParam);
@@ -238,11 +196,10 @@ void CWnd::DoDataExchange(CDataExchange*)
 {
 }
 
-BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
+void CWnd::UpdateData()
 {
-    CDataExchange dx(this, bSaveAndValidate);
+    CDataExchange dx(this);
     DoDataExchange(&dx);
-    return TRUE;
 }
 
 void CWnd::DragAcceptFiles(BOOL bAccept)
@@ -265,11 +222,6 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
 
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
-}
-
 HMENU CWnd::GetSystemMenu(BOOL bRevert) const
 {
     return ::GetSystemMenu(m_hWnd, bRevert);
@@ -280,24 +232,9 @@ BOOL CWnd::IsIconic() const
     return ::IsIconic(m_hWnd);
 }
 
-BOOL CWnd::IsWindowVisible() const
-{
-    return ::IsWindowVisible(m_hWnd);
-}
-
 void CWnd::GetClientRect(LPRECT lpRect) const
 {
     ::GetClientRect(m_hWnd, lpRect);
-}
-
-void CWnd::GetWindowRect(LPRECT lpRect) const
-{
-    ::GetWindowRect(m_hWnd, lpRect);
-}
-
-DWORD CWnd::GetStyle() const
-{
-    return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE));
 }
 
 int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
@@ -309,35 +246,9 @@ int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
     return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
 }
 
-HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
-{
-    return reinterpret_cast<HICON>(
-        SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
-}
-
-BOOL CWnd::ShowWindow(int nCmdShow)
-{
-    return ::ShowWindow(m_hWnd, nCmdShow);
-}
-
-BOOL CWnd::EnableWindow(BOOL bEnable)
-{
-    return ::EnableWindow(m_hWnd, bEnable);
-}
-
 HWND CWnd::GetDlgItem(int nID) const
 {
     return ::GetDlgItem(m_hWnd, nID);
-}
-
-void CWnd::InvokeHelper(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void* pvRet, const BYTE* pbParamInfo, ...)
-{
-    if (m_pCtrlSite == nullptr)
-        return;
-    va_list args;
-    va_start(args, pbParamInfo);
-    m_pCtrlSite->InvokeHelperV(dwDispID, wFlags, vtRet, pvRet, pbParamInfo, args);
-    va_end(args);
 }
 
 IUnknown* CWnd::GetControlUnknown() const
@@ -345,37 +256,12 @@ IUnknown* CWnd::GetControlUnknown() const
     return m_pCtrlSite != nullptr ? m_pCtrlSite->GetControlUnknown() : nullptr;
 }
 
-void CWnd::OnSysCommand(UINT, LPARAM)
+void CWnd::InvokeHelper(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void*, const BYTE* pbParamInfo, ...)
 {
-    Default();
-}
-
-void CWnd::OnPaint()
-{
-    Default();
-}
-
-HCURSOR CWnd::OnQueryDragIcon()
-{
-    return reinterpret_cast<HCURSOR>(Default());
-}
-
-void CWnd::OnDropFiles(HDROP)
-{
-    Default();
-}
-
-void CWnd::OnCancelMode()
-{
-    Default();
-}
-
-void CWnd::OnTimer(UINT_PTR)
-{
-    Default();
-}
-
-void CWnd::OnClose()
-{
-    Default();
+    if (m_pCtrlSite == nullptr)
+        return;
+    va_list args;
+    va_start(args, pbParamInfo);
+    m_pCtrlSite->InvokeHelperV(dwDispID, wFlags, vtRet, pbParamInfo, args);
+    va_end(args);
 }

@@ -1,16 +1,16 @@
 #include "ui/WebBrowser2.h"
+#include <exdisp.h>
 
 IMPLEMENT_DYNCREATE(CWebBrowser2, CWnd)
 
 namespace {
-// {8856F961-340A-11D0-A96B-00C04FD705A2}
-const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+// The control's Navigate method; the platform headers name only its events' DISPIDs.
 const DISPID kDispidNavigate = 0x68;
 }
 
 const CLSID& CWebBrowser2::GetClsid()
 {
-    return kClsidWebBrowser;
+    return CLSID_WebBrowser;
 }
 
 BOOL CWebBrowser2::Create(LPCTSTR, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,

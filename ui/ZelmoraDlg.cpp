@@ -1,11 +1,7 @@
 #include "ui/ZelmoraDlg.h"
+#include <exdispid.h>
 #include "resource.h"
-
-namespace {
-const DISPID kDispidStatusTextChange = 102;
-const DISPID kDispidOnVisible = 254;
-const DISPID kDispidDocumentComplete = 259;
-}
+#include "ui/AboutDlg.h"
 
 BEGIN_MESSAGE_MAP(CZelmoraDlg, CDialog)
     ON_WM_SYSCOMMAND()
@@ -18,9 +14,9 @@ BEGIN_MESSAGE_MAP(CZelmoraDlg, CDialog)
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CZelmoraDlg, CDialog)
-    ON_EVENT(CZelmoraDlg, IDC_BROWSER, kDispidOnVisible, OnVisible, VTS_BOOL)
-    ON_EVENT(CZelmoraDlg, IDC_BROWSER, kDispidStatusTextChange, OnStatusTextChange, VTS_BSTR)
-    ON_EVENT(CZelmoraDlg, IDC_BROWSER, kDispidDocumentComplete, OnDocumentComplete, VTS_DISPATCH VTS_PVARIANT)
+    ON_EVENT(CZelmoraDlg, IDC_BROWSER, DISPID_ONVISIBLE, OnVisible, VTS_BOOL)
+    ON_EVENT(CZelmoraDlg, IDC_BROWSER, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
+    ON_EVENT(CZelmoraDlg, IDC_BROWSER, DISPID_DOCUMENTCOMPLETE, OnDocumentComplete, VTS_DISPATCH VTS_PVARIANT)
 END_EVENTSINK_MAP()
 
 CZelmoraDlg::CZelmoraDlg(CWnd* pParent)
@@ -60,6 +56,17 @@ LRESULT CZelmoraDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         MessageBox("WM_DROPFILES", nullptr, MB_OK);
     }
     return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CZelmoraDlg::OnSysCommand(UINT nID, LPARAM)
+{
+    // The low four bits of a system command are used by the platform itself.
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    Default();
 }
 
 void CZelmoraDlg::OnPaint()

@@ -1,253 +1,221 @@
 #include "FrameworkTest.h"
+#include <exdispid.h>
 #include <gtest/gtest.h>
 #include <functional>
 #include <string>
-#include <thread>
-#include <vector>
-#include "support/WindowFinder.h"
+#include "support/HttpServer.h"
+#include "ui/WebBrowser2.h"
 
 namespace {
 
-const UINT_PTR kSafetyTimer = 99;
-const UINT kSafetyMs = 20000;
-const int kSafetyResult = -77;
+const UINT kDeadlineMs = 20000;
+const int kTimedOut = -55;
 
-// A dialog that records what the framework does with it; onInit scripts the input the modal
-// loop is to process.
-class CScriptedDialog : public CDialog
+// A modal dialog that logs what the framework does with it. The scripts run around the binding of
+// m_browser (the shell's own wrapper) to the browser item, if the template has one. `done`, polled,
+// ends the dialog with IDOK; without it nothing but the deadline wakes the loop.
+class CTestDialog : public CDialog
 {
 public:
-    explicit CScriptedDialog(UINT nIDTemplate = IDD_PLAIN) : CDialog(nIDTemplate) {}
+    explicit CTestDialog(UINT nIDTemplate) : CDialog(nIDTemplate) {}
 
-    std::function<void(CScriptedDialog&)> onInit;
-    UINT m_swallowKey = 0;
-    std::vector<std::pair<UINT, WPARAM>> m_preTranslated;
-    std::string m_calls;
-    std::string m_editTextAtEnd;
-    BOOL m_bVisibleAtEnd = FALSE;
-    BOOL m_bEditBoundAtInit = FALSE;
-    RECT m_rectAtEnd = {};
-    HWND m_hOwnerAtInit = nullptr;
-    CWnd m_edit;
-
-    HWND Edit() const { return GetDlgItem(IDC_EDIT); }
+    CWebBrowser2 m_browser;
+    std::string m_log;
+    std::function<void(CTestDialog&)> beforeBind, afterBind;
+    std::function<bool()> done;
+    HWND m_hOwner = nullptr;
+    BOOL m_bOwnerEnabled = TRUE;
 
     BOOL OnInitDialog() override
     {
+        if (beforeBind)
+            beforeBind(*this);
         CDialog::OnInitDialog();
-        m_calls += "init;";
-        m_hOwnerAtInit = ::GetWindow(m_hWnd, GW_OWNER);
-        m_bEditBoundAtInit = m_edit.m_hWnd == Edit() && CWnd::FromHandlePermanent(Edit()) == &m_edit;
-        SetTimer(kSafetyTimer, kSafetyMs, nullptr);
-        if (onInit)
-            onInit(*this);
+        m_log += "init;";
+        m_hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+        m_bOwnerEnabled = ::IsWindowEnabled(m_hOwner);
+        SetTimer(1, done ? 20 : kDeadlineMs, nullptr);
+        m_start = ::GetTickCount();
+        if (afterBind)
+            afterBind(*this);
         return TRUE;
     }
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_BROWSER_ITEM, m_browser); }
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
-        if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
-            m_preTranslated.emplace_back(pMsg->message, pMsg->wParam);
-        if (pMsg->message == WM_KEYDOWN && pMsg->wParam == m_swallowKey)
-            return TRUE;
+        if (pMsg->message == WM_KEYDOWN)
+            m_log += "pretranslate;";
         return CDialog::PreTranslateMessage(pMsg);
-    }
-    void DoDataExchange(CDataExchange* pDX) override
-    {
-        m_calls += pDX->m_bSaveAndValidate ? "save;" : "load;";
-        DDX_Control(pDX, IDC_EDIT, m_edit);
-    }
-    void OnOK() override
-    {
-        m_calls += "ok;";
-        RecordEnd();
-        CDialog::OnOK();
-    }
-    void OnCancel() override
-    {
-        m_calls += "cancel;";
-        RecordEnd();
-        CDialog::OnCancel();
     }
     void OnClose()
     {
-        m_calls += "close;";
+        m_log += "close;";
         Default();
     }
-    void OnTimer(UINT_PTR nIDEvent)
+    void OnTimer(UINT_PTR)
     {
-        if (nIDEvent == kSafetyTimer)
-            EndDialog(kSafetyResult);
+        if (done && done())
+            EndDialog(IDOK);
+        else if (::GetTickCount() - m_start >= kDeadlineMs)
+            EndDialog(kTimedOut);
     }
-
-    void PostKey(UINT message, WPARAM key) { ::PostMessageA(Edit(), message, key, 1); }
-
+    void OnStatusTextChange(LPCTSTR lpszText) { m_log += std::string("status:") + lpszText + ";"; }
     DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
 
 private:
-    void RecordEnd()
-    {
-        m_editTextAtEnd = WindowText(Edit());
-        m_bVisibleAtEnd = IsWindowVisible();
-        GetWindowRect(&m_rectAtEnd);
-    }
+    DWORD m_start = 0;
 };
 
-BEGIN_MESSAGE_MAP(CScriptedDialog, CDialog)
+BEGIN_MESSAGE_MAP(CTestDialog, CDialog)
     ON_WM_CLOSE()
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
+BEGIN_EVENTSINK_MAP(CTestDialog, CDialog)
+    ON_EVENT(CTestDialog, IDC_BROWSER_ITEM, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
+END_EVENTSINK_MAP()
+
 struct EndingCase {
-    const char* name;
-    void (*script)(CScriptedDialog&);
+    void (*script)(CTestDialog&);
     INT_PTR result;
-    const char* calls;
-    bool shownAtEnd;
+    const char* log;
 };
 
-// The template is not visible: the modal run shows it once OnInitDialog has returned.
 const EndingCase kEndings[] = {
-    {"WM_CLOSE", [](CScriptedDialog& d) { d.PostMessage(WM_CLOSE); }, IDCANCEL, "load;init;close;cancel;", true},
-    {"system menu Close", [](CScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL,
-     "load;init;close;cancel;", true},
-    {"Escape", [](CScriptedDialog& d) { d.PostKey(WM_KEYDOWN, VK_ESCAPE); }, IDCANCEL, "load;init;cancel;", true},
-    {"Enter activates the default button", [](CScriptedDialog& d) { d.PostKey(WM_KEYDOWN, VK_RETURN); }, IDOK,
-     "load;init;ok;save;", true},
+    {[](CTestDialog& d) { ::PostMessageA(d.m_hWnd, WM_CLOSE, 0, 0); }, IDCANCEL, "init;close;"},
+    {[](CTestDialog& d) { ::PostMessageA(d.GetDlgItem(IDC_EDIT), WM_KEYDOWN, VK_RETURN, 1); }, IDOK,
+     "init;pretranslate;"},  // the default button
     // The way the shell closes its own window when it hands over to an installed copy.
-    {"WM_CLOSE during OnInitDialog", [](CScriptedDialog& d) { d.SendMessage(WM_CLOSE); }, IDCANCEL,
-     "load;init;close;cancel;", false},
-    {"EndDialog during OnInitDialog", [](CScriptedDialog& d) { d.EndDialog(42); }, 42, "load;init;", false},
-    {"quit message", [](CScriptedDialog&) { ::PostQuitMessage(5); }, -1, "load;init;", false},
+    {[](CTestDialog& d) { d.SendMessage(WM_CLOSE); }, IDCANCEL, "init;close;"},
 };
 
-TEST(ModalLoopTest, EndsEachWayPromptly)
-{
-    for (const EndingCase& c : kEndings) {
-        SCOPED_TRACE(c.name);
-        CScriptedDialog dlg;
-        dlg.onInit = c.script;
-        const DWORD start = ::GetTickCount();
-        EXPECT_EQ(c.result, dlg.DoModal());
-        EXPECT_LT(::GetTickCount() - start, kSafetyMs / 2);
-        EXPECT_EQ(c.calls, dlg.m_calls);
-        EXPECT_TRUE(!c.shownAtEnd || dlg.m_bVisibleAtEnd);
-        EXPECT_TRUE(dlg.m_bEditBoundAtInit);
-        EXPECT_EQ(nullptr, dlg.m_edit.m_hWnd);
-        EXPECT_EQ(nullptr, dlg.m_hWnd);
-        // The loop leaves WM_QUIT in the queue for the caller.
-        MSG msg;
-        const bool quit = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-        EXPECT_EQ(c.result == -1, quit);
-        EXPECT_TRUE(!quit || msg.wParam == 5);
-    }
-    EXPECT_EQ(-1, CScriptedDialog(4321).DoModal()); // no such template
-}
-
-TEST(ModalLoopTest, KeyboardMessagesPassPreTranslateMessageFirst)
-{
-    CScriptedDialog dlg;
-    dlg.m_swallowKey = VK_ESCAPE;
-    dlg.onInit = [](CScriptedDialog& d) {
-        // F5 has no character, so translation adds no WM_CHAR of its own.
-        d.PostKey(WM_KEYDOWN, VK_F5);
-        d.PostKey(WM_CHAR, 'x');
-        d.PostKey(WM_KEYUP, VK_F5);
-        // Kept from the dialog manager, which would turn it into IDCANCEL.
-        d.PostKey(WM_KEYDOWN, VK_ESCAPE);
-        d.PostKey(WM_CHAR, 'y');
-        d.PostMessage(WM_CLOSE);
-    };
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
-
-    const std::vector<std::pair<UINT, WPARAM>> expected = {
-        {WM_KEYDOWN, VK_F5}, {WM_CHAR, 'x'}, {WM_KEYUP, VK_F5}, {WM_KEYDOWN, VK_ESCAPE}, {WM_CHAR, 'y'}};
-    EXPECT_EQ(expected, dlg.m_preTranslated);
-    EXPECT_EQ("xy", dlg.m_editTextAtEnd);
-    EXPECT_EQ("load;init;close;cancel;", dlg.m_calls);
-}
-
-TEST(DialogOwnerTest, MainWindowIsDisabledWhileABoxRuns)
+TEST(ModalLoopTest, EndsEachWayWithTheOwnerDisabledMeanwhile)
 {
     CWnd mainWnd;
-    const RECT rect = {200, 150, 900, 650};
-    ASSERT_TRUE(mainWnd.Create(nullptr, "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, rect, nullptr, 0));
+    ASSERT_TRUE(mainWnd.Create("STATIC", "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, RECT{}, nullptr, 0));
     theTestApp.m_pMainWnd = &mainWnd;
-
-    CScriptedDialog box;
-    BOOL bMainEnabledDuring = TRUE;
-    box.onInit = [&](CScriptedDialog& d) {
-        bMainEnabledDuring = ::IsWindowEnabled(mainWnd.m_hWnd);
-        d.PostMessage(WM_CLOSE);
-    };
-    EXPECT_EQ(IDCANCEL, box.DoModal());
-    EXPECT_EQ(mainWnd.m_hWnd, box.m_hOwnerAtInit);
-    EXPECT_FALSE(bMainEnabledDuring);
-    EXPECT_TRUE(::IsWindowEnabled(mainWnd.m_hWnd));
-    // Centred over its owner.
-    EXPECT_NEAR((rect.left + rect.right) / 2, (box.m_rectAtEnd.left + box.m_rectAtEnd.right) / 2, 1);
-    EXPECT_NEAR((rect.top + rect.bottom) / 2, (box.m_rectAtEnd.top + box.m_rectAtEnd.bottom) / 2, 1);
-
-    mainWnd.DestroyWindow();
-    EXPECT_EQ(nullptr, theTestApp.m_pMainWnd);
+    for (const EndingCase& c : kEndings) {
+        SCOPED_TRACE(&c - kEndings);
+        CTestDialog dlg(IDD_PLAIN);
+        dlg.afterBind = c.script;
+        EXPECT_EQ(c.result, dlg.DoModal());
+        EXPECT_EQ(c.log, dlg.m_log);
+        EXPECT_EQ(mainWnd.m_hWnd, dlg.m_hOwner);
+        EXPECT_FALSE(dlg.m_bOwnerEnabled);
+        EXPECT_TRUE(::IsWindowEnabled(mainWnd.m_hWnd));
+        EXPECT_EQ(nullptr, dlg.m_hWnd);
+    }
+    theTestApp.m_pMainWnd = nullptr;
+    EXPECT_EQ(-1, CDialog(4321).DoModal());  // no such template
 }
 
-// Commands the dialog does not handle go on to the application object's map.
-TEST(DialogOwnerTest, MainDialogHasNoOwnerAndPassesCommandsToTheApplication)
+struct TemplateCase {
+    UINT nIDTemplate;
+    RECT itemDialogUnits;
+    bool tabStop;
+};
+
+// The control is made where the item was, in either template format. Unbound, Navigate reaches
+// nothing; bound, it sends the narrow address converted from code page 936, and the control's events
+// reach the sink map. Teardown then gives back every reference on either side.
+TEST(ControlHostTest, HostsTheControlFromBothTemplateFormatsUntilTeardown)
 {
-    CScriptedDialog dlg;
-    theTestApp.m_pMainWnd = &dlg;
-    CWnd* pMainDuring = nullptr;
-    const int before = theTestApp.m_nAppOnlyCommands;
-    dlg.onInit = [&](CScriptedDialog& d) {
-        pMainDuring = AfxGetMainWnd();
-        d.PostMessage(WM_COMMAND, kAppOnlyCommand);
-        d.PostMessage(WM_CLOSE);
-    };
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
-    EXPECT_EQ(nullptr, dlg.m_hOwnerAtInit);
-    EXPECT_EQ(&dlg, pMainDuring);
-    EXPECT_EQ(nullptr, theTestApp.m_pMainWnd);
-    EXPECT_EQ(before + 1, theTestApp.m_nAppOnlyCommands);
-    EXPECT_TRUE(theTestApp.OnCmdMsg(ID_HELP, 0));
-    EXPECT_FALSE(theTestApp.OnCmdMsg(0x4FFF, 0));
+    for (const TemplateCase& c : {TemplateCase{IDD_BROWSER, {0, 0, 300, 180}, false},
+                                  TemplateCase{IDD_CLASSIC_BROWSER, {10, 6, 250, 126}, true}}) {
+        SCOPED_TRACE(c.nIDTemplate);
+        HttpServer server;
+        ASSERT_TRUE(server.Ok());
+        server.SetPrefix("/", HttpResponse());
+        const std::string target = "/试衣间?ver3.2";
+        CTestDialog dlg(c.nIDTemplate);
+        RECT expected = c.itemDialogUnits, actual = {};
+        COleControlSite* pSite = nullptr;
+        IOleObject* pObject = nullptr;
+        dlg.beforeBind = [&](CTestDialog& d) {
+            EXPECT_EQ(nullptr, d.m_browser.GetControlSite());
+            d.m_browser.Navigate(server.Url("/early").c_str(), nullptr, nullptr, nullptr, nullptr);
+        };
+        dlg.afterBind = [&](CTestDialog& d) {
+            HWND hControl = d.GetDlgItem(IDC_BROWSER_ITEM);
+            EXPECT_EQ(hControl, d.m_browser.m_hWnd);
+            ::MapDialogRect(d.m_hWnd, &expected);
+            ::GetWindowRect(hControl, &actual);
+            ::MapWindowPoints(nullptr, d.m_hWnd, reinterpret_cast<POINT*>(&actual), 2);
+            EXPECT_EQ(c.tabStop, (::GetWindowLongPtrA(hControl, GWL_STYLE) & WS_TABSTOP) != 0);
+            // The dialog manager, which cannot make the "{CLSID}" item, made the items around it.
+            EXPECT_TRUE(d.GetDlgItem(IDC_SIDE_BUTTON) != nullptr && d.GetDlgItem(IDC_EDIT) != nullptr);
+            pSite = d.m_browser.GetControlSite();
+            pSite->AddRef();
+            d.m_browser.GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject));
+            d.m_browser.Navigate(server.Url(target).c_str(), nullptr, nullptr, nullptr, nullptr);
+        };
+        // The control's status texts name the address, converted back to code page 936.
+        dlg.done = [&] { return !server.Requests().empty() && dlg.m_log.find(server.Url(target)) != dlg.m_log.npos; };
+        EXPECT_EQ(IDOK, dlg.DoModal()) << dlg.m_log;
+        EXPECT_TRUE(::EqualRect(&expected, &actual));
+        // Requests go out in the order of the calls: the early one would have come first. The platform
+        // sends a non-ASCII path either in its ANSI code page or as escaped UTF-8.
+        const std::vector<HttpRequest> requests = server.Requests();
+        ASSERT_FALSE(requests.empty());
+        EXPECT_TRUE(requests[0].target == target || requests[0].target == "/%E8%AF%95%E8%A1%A3%E9%97%B4?ver3.2")
+            << requests[0].target;
+
+        ASSERT_TRUE(pSite != nullptr && pObject != nullptr);
+        EXPECT_EQ(nullptr, dlg.m_browser.GetControlSite());
+        IOleClientSite* pClientSite = reinterpret_cast<IOleClientSite*>(1);
+        pObject->GetClientSite(&pClientSite);
+        EXPECT_EQ(nullptr, pClientSite);
+        // Each side gave back every reference it held on the other (the site its interfaces of the
+        // control; the control its client site, in-place site, frame and event sink): only the test's remain.
+        EXPECT_EQ(2u, pObject->AddRef());
+        pObject->Release();
+        EXPECT_EQ(2u, pSite->AddRef());
+        pSite->Release();
+        EXPECT_EQ(0u, pSite->Release());
+        EXPECT_EQ(0u, pObject->Release());
+    }
 }
 
-TEST(ApplicationTest, LoadsIconsAtTheStandardSize)
+// Stands in for the UI-active control's accelerator handling: it takes the keys it is told to.
+struct CFakeActiveObject : IOleInPlaceActiveObject
 {
-    HICON hIcon = theTestApp.LoadIcon(IDI_TEST_ICON);
-    ASSERT_NE(nullptr, hIcon);
-    ICONINFO info = {};
-    ASSERT_TRUE(::GetIconInfo(hIcon, &info));
-    BITMAP bitmap = {};
-    ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
-    EXPECT_EQ(::GetSystemMetrics(SM_CXICON), bitmap.bmWidth);
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-    EXPECT_EQ(nullptr, theTestApp.LoadIcon(4321));
-}
+    CFakeActiveObject(std::string& log, bool take) : m_log(log), m_take(take) {}
+    std::string& m_log;
+    bool m_take;
 
-// Without a caption the box is titled with the application name, taken from the executable's.
-TEST(ApplicationTest, MessageBoxWithoutCaptionShowsTheApplicationName)
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetWindow(HWND*) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(LPMSG pMsg) override
+    {
+        m_log += "control" + std::to_string(pMsg->wParam) + ";";
+        return m_take ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+};
+
+// A key for the control passes the dialog's PreTranslateMessage, then the control's accelerators,
+// and only then the dialog manager, where Escape cancels the dialog.
+TEST(ControlHostTest, KeysReachTheActiveControlBeforeTheDialogManager)
 {
-    EXPECT_STREQ("framework_test", theTestApp.m_pszExeName);
-    EXPECT_EQ(&theTestApp, AfxGetApp());
-    EXPECT_EQ(::GetModuleHandleA(nullptr), AfxGetInstanceHandle());
-    CWnd owner;
-    const RECT rect = {0, 0, 300, 200};
-    ASSERT_TRUE(owner.Create(nullptr, "owner", WS_OVERLAPPEDWINDOW, rect, nullptr, 0));
-
-    std::string boxText = "<none>";
-    std::thread closer([&] {
-        HWND box = WaitForWindow("framework_test", "#32770", 20000, ::GetCurrentProcessId());
-        if (box == nullptr)
-            return;
-        boxText = MessageBoxText(box);
-        PressButton(box, IDOK);
-    });
-    const int result = owner.MessageBox("正文", nullptr, MB_OK);
-    closer.join();
-    EXPECT_EQ("正文", boxText);
-    EXPECT_EQ(IDOK, result);
+    for (bool take : {true, false}) {
+        SCOPED_TRACE(take);
+        CTestDialog dlg(IDD_BROWSER);
+        CFakeActiveObject activeObject(dlg.m_log, take);
+        dlg.afterBind = [&](CTestDialog& d) {
+            d.GetControlContainer()->SetActiveObject(&activeObject);
+            ::PostMessageA(d.m_browser.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
+        };
+        dlg.done = [&] { return dlg.m_log.find("control27;") != std::string::npos; };
+        EXPECT_EQ(take ? IDOK : IDCANCEL, dlg.DoModal());
+        EXPECT_NE(std::string::npos, dlg.m_log.find("pretranslate;control27;")) << dlg.m_log;
+    }
 }
 
 }

@@ -1,19 +1,16 @@
 #pragma once
+// Resources of the framework test program, shared by its sources and its .rc file.
+#define IDD_PLAIN           200
+#define IDC_EDIT            201
+#define IDD_BROWSER         210
+#define IDC_SIDE_BUTTON     211
+#define IDD_CLASSIC_BROWSER 220
+#define IDS_GREETING        230
+#define IDI_TEST_ICON       240
+#define IDC_BROWSER_ITEM    1000
+
+#ifndef RC_INVOKED
 #include "framework/Afx.h"
-#include "FrameworkTestRes.h"
-
-// A command only the application object handles.
-const UINT kAppOnlyCommand = 0xE1F0;
-
-// The test program's application object; its map handles kAppOnlyCommand and, like the shell's,
-// ID_HELP.
-class CFrameworkTestApp : public CWinApp
-{
-public:
-    CFrameworkTestApp();
-    void OnAppOnlyCommand();
-    int m_nAppOnlyCommands;
-    DECLARE_MESSAGE_MAP()
-};
-
-extern CFrameworkTestApp theTestApp;
+// The test program's application object: the owner of modal boxes, as the shell's is.
+extern CWinApp theTestApp;
+#endif

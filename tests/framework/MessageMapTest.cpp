@@ -1,40 +1,49 @@
 #include "FrameworkTest.h"
+#include <exdispid.h>
 #include <gtest/gtest.h>
 #include <string>
 
+CWinApp theTestApp;
+
 namespace {
+
+// What AfxWinMain does around InitInstance, for a program whose entry point is GoogleTest's main.
+class FrameworkEnvironment : public ::testing::Environment
+{
+    void SetUp() override
+    {
+        AfxWinInit(::GetModuleHandleA(nullptr));
+        AfxEnableControlContainer();
+    }
+    void TearDown() override { AfxWinTerm(); }
+};
+::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new FrameworkEnvironment);
 
 const UINT kCommandA = 0x4000;
 const UINT kCommandB = 0x4001;
+const UINT kControl = 7;
 const HCURSOR kDragCursor = reinterpret_cast<HCURSOR>(static_cast<INT_PTR>(0x1234));
+IDispatch* const kPage = reinterpret_cast<IDispatch*>(static_cast<INT_PTR>(0x4321));
 
-// A window whose handlers log each call with its parameters; its map is the base of CDerivedWnd's.
+// Handlers log each call with its parameters; these maps are the base of CDerivedWnd's.
 class CRecordingWnd : public CWnd
 {
 public:
     std::string m_calls;
-    BOOL m_bPostNcDestroy = FALSE;
-
-    void Log(const char* name, ULONG_PTR value) { m_calls += name + std::to_string(value) + ";"; }
-    void Log(const char* name) { m_calls += std::string(name) + ";"; }
+    void Log(const char* name, const std::string& value) { m_calls += name + value + ";"; }
+    void Log(const char* name, LONG_PTR value) { Log(name, std::to_string(value)); }
     void OnSysCommand(UINT nID, LPARAM lParam)
     {
         Log("base.syscommand", nID);
-        Log("lparam", static_cast<ULONG_PTR>(lParam));
+        Log("lparam", lParam);
         Default();
     }
     void OnTimer(UINT_PTR nIDEvent) { Log("base.timer", nIDEvent); }
-    void OnCancelMode() { Log("base.cancelmode"); }
-    void OnCommandA() { Log("base.commandA"); }
-    void PostNcDestroy() override { m_bPostNcDestroy = TRUE; }
-
-    BOOL CreateTopLevel()
-    {
-        const RECT rect = {0, 0, 200, 100};
-        return Create(nullptr, "recording", WS_OVERLAPPEDWINDOW, rect, nullptr, 0);
-    }
-
+    void OnCancelMode() { Log("base.cancelmode", 0); }
+    void OnCommandA() { Log("base.commandA", 0); }
+    void OnVisible(BOOL bVisible) { Log("base.visible", bVisible); }
     DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CRecordingWnd, CWnd)
@@ -44,37 +53,49 @@ BEGIN_MESSAGE_MAP(CRecordingWnd, CWnd)
     ON_COMMAND(kCommandA, OnCommandA)
 END_MESSAGE_MAP()
 
+BEGIN_EVENTSINK_MAP(CRecordingWnd, CWnd)
+    ON_EVENT(CRecordingWnd, kControl, DISPID_ONVISIBLE, OnVisible, VTS_BOOL)
+END_EVENTSINK_MAP()
+
 class CDerivedWnd : public CRecordingWnd
 {
 public:
+    VARIANT* m_pExpectedUrl = nullptr;
     void OnTimer(UINT_PTR nIDEvent) { Log("derived.timer", nIDEvent); }
-    void OnPaint() { Default(); }
     HCURSOR OnQueryDragIcon()
     {
-        Log("derived.querydragicon");
+        Log("derived.querydragicon", 0);
         return kDragCursor;
     }
-    void OnDropFiles(HDROP hDropInfo) { Log("derived.dropfiles", reinterpret_cast<ULONG_PTR>(hDropInfo)); }
-    void OnClose() { Log("derived.close"); }
-    void OnCommandB() { Log("derived.commandB"); }
-
+    void OnDropFiles(HDROP hDropInfo) { Log("derived.dropfiles", reinterpret_cast<LONG_PTR>(hDropInfo)); }
+    void OnClose() { Log("derived.close", 0); }
+    void OnCommandB() { Log("derived.commandB", 0); }
+    void OnStatusTextChange(LPCTSTR lpszText) { Log("derived.status", lpszText); }
+    void OnDocumentComplete(LPDISPATCH pDisp, VARIANT* URL)
+    {
+        Log("derived.complete", std::to_string(pDisp == kPage) + std::to_string(URL == m_pExpectedUrl));
+    }
     DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CDerivedWnd, CRecordingWnd)
     ON_WM_TIMER()
-    ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_WM_DROPFILES()
     ON_WM_CLOSE()
     ON_COMMAND(kCommandB, CDerivedWnd::OnCommandB)
 END_MESSAGE_MAP()
 
-// A result the case does not check.
+BEGIN_EVENTSINK_MAP(CDerivedWnd, CRecordingWnd)
+    ON_EVENT(CDerivedWnd, kControl, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
+    ON_EVENT(CDerivedWnd, kControl, DISPID_DOCUMENTCOMPLETE, CDerivedWnd::OnDocumentComplete, VTS_DISPATCH VTS_PVARIANT)
+    ON_EVENT(CDerivedWnd, kControl + 1, DISPID_STATUSTEXTCHANGE, OnVisible, VTS_BSTR)  // codes that do not fit
+END_EVENTSINK_MAP()
+
 const LRESULT kAnyResult = -1;
 
 struct DispatchCase {
-    const char* name;
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
@@ -83,71 +104,72 @@ struct DispatchCase {
 };
 
 const DispatchCase kDispatchCases[] = {
-    {"own entry", WM_TIMER, 7, 0, "derived.timer7;", kAnyResult},
-    {"entry of the base map", WM_CANCELMODE, 0, 0, "base.cancelmode;", kAnyResult},
-    {"typed parameters", WM_SYSCOMMAND, SC_KEYMENU, 0x50006, "base.syscommand61696;lparam327686;", kAnyResult},
-    {"handler with a result", WM_QUERYDRAGICON, 0, 0, "derived.querydragicon;",
-     reinterpret_cast<LRESULT>(kDragCursor)},
-    {"handle parameter", WM_DROPFILES, 0x5678, 0, "derived.dropfiles22136;", kAnyResult},
-    {"menu command of the base map", WM_COMMAND, MAKEWPARAM(kCommandA, 0), 0, "base.commandA;", kAnyResult},
-    {"accelerator command", WM_COMMAND, MAKEWPARAM(kCommandB, 1), 0, "derived.commandB;", kAnyResult},
-    {"button click", WM_COMMAND, MAKEWPARAM(kCommandB, BN_CLICKED), 1, "derived.commandB;", kAnyResult},
-    {"other control notification", WM_COMMAND, MAKEWPARAM(kCommandB, BN_SETFOCUS), 1, "", kAnyResult},
-    {"unmapped command", WM_COMMAND, MAKEWPARAM(0x4FFF, 0), 0, "", kAnyResult},
-    {"unmapped message gets default processing", WM_GETTEXTLENGTH, 0, 0, "", 9},
+    {WM_TIMER, 7, 0, "derived.timer7;", kAnyResult},
+    {WM_CANCELMODE, 0, 0, "base.cancelmode0;", kAnyResult},
+    {WM_SYSCOMMAND, SC_KEYMENU, 0x50006, "base.syscommand61696;lparam327686;", 0},
+    {WM_QUERYDRAGICON, 0, 0, "derived.querydragicon0;", 0x1234},
+    {WM_DROPFILES, 0x5678, 0, "derived.dropfiles22136;", kAnyResult},
+    {WM_COMMAND, kCommandA, 0, "base.commandA0;", kAnyResult},                   // a menu command
+    {WM_COMMAND, MAKEWPARAM(kCommandB, 1), 0, "derived.commandB0;", kAnyResult},  // an accelerator
+    {WM_COMMAND, MAKEWPARAM(kCommandB, BN_CLICKED), 1, "derived.commandB0;", kAnyResult},
+    {WM_COMMAND, MAKEWPARAM(kCommandB, BN_SETFOCUS), 1, "", kAnyResult},
+    {WM_GETTEXTLENGTH, 0, 0, "", 9},  // unmapped: the platform's default processing
+    // Default() in the handler goes on with the platform's processing, which sends WM_CLOSE.
+    {WM_SYSCOMMAND, SC_CLOSE, 0, "base.syscommand61536;lparam0;derived.close0;", kAnyResult},
 };
 
 TEST(MessageMapTest, DispatchesToTheMostDerivedEntry)
 {
     for (const DispatchCase& c : kDispatchCases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(&c - kDispatchCases);
         CDerivedWnd wnd;
-        ASSERT_TRUE(wnd.CreateTopLevel());
+        ASSERT_TRUE(wnd.Create("STATIC", "recording", WS_OVERLAPPEDWINDOW, RECT{0, 0, 200, 100}, nullptr, 0));
         const LRESULT result = wnd.SendMessage(c.message, c.wParam, c.lParam);
         EXPECT_EQ(c.calls, wnd.m_calls);
         EXPECT_TRUE(c.result == kAnyResult || c.result == result) << result;
     }
 }
 
-// SC_CLOSE's Default() makes the platform send WM_CLOSE: the base window's default processing
-// destroys it, the derived window's OnClose keeps it open.
-TEST(MessageMapTest, DefaultFromAHandlerContinuesTheMessage)
+// Events as the control fires them: DISPPARAMS hold the arguments last first.
+TEST(EventSinkMapTest, CallsTheHandlerWithConvertedArguments)
 {
-    CRecordingWnd plain;
-    ASSERT_TRUE(plain.CreateTopLevel());
-    HWND hPlain = plain.m_hWnd;
-    plain.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ("base.syscommand61536;lparam0;", plain.m_calls);
-    EXPECT_FALSE(::IsWindow(hPlain));
-    EXPECT_EQ(nullptr, plain.m_hWnd);
-    EXPECT_TRUE(plain.m_bPostNcDestroy);
-    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hPlain));
-
-    CDerivedWnd derived;
-    ASSERT_TRUE(derived.CreateTopLevel());
-    derived.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ("base.syscommand61536;lparam0;derived.close;", derived.m_calls);
-    EXPECT_TRUE(::IsWindow(derived.m_hWnd));
-}
-
-class CCreatable : public CWnd
-{
-    DECLARE_DYNCREATE(CCreatable)
-};
-
-IMPLEMENT_DYNCREATE(CCreatable, CWnd)
-
-TEST(RuntimeClassTest, DescribesAndCreates)
-{
-    const CRuntimeClass* pClass = RUNTIME_CLASS(CCreatable);
-    EXPECT_STREQ("CCreatable", pClass->m_lpszClassName);
-    EXPECT_TRUE(pClass->IsDerivedFrom(RUNTIME_CLASS(CCmdTarget)));
-    EXPECT_FALSE(RUNTIME_CLASS(CWnd)->IsDerivedFrom(pClass));
-    CObject* pObject = pClass->CreateObject();
-    ASSERT_NE(nullptr, pObject);
-    EXPECT_TRUE(pObject->IsKindOf(RUNTIME_CLASS(CWnd)));
-    delete pObject;
-    EXPECT_EQ(nullptr, RUNTIME_CLASS(CWnd)->CreateObject());
+    VARIANT url, visible, status, complete[2];
+    V_VT(&url) = VT_BSTR;
+    V_BSTR(&url) = ::SysAllocString(L"http://127.0.0.1/");
+    V_VT(&visible) = VT_BOOL;
+    V_BOOL(&visible) = VARIANT_TRUE;
+    V_VT(&status) = VT_BSTR;
+    V_BSTR(&status) = ::SysAllocString(L"完成 \u8bd5\u8863\u95f4");
+    V_VT(&complete[0]) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&complete[0]) = &url;
+    V_VT(&complete[1]) = VT_DISPATCH;
+    V_DISPATCH(&complete[1]) = kPage;
+    const struct {
+        UINT ctrl;
+        DISPID dispid;
+        VARIANT* args;
+        UINT nArgs;
+        HRESULT hr;
+        const char* calls;
+    } cases[] = {
+        {kControl, DISPID_ONVISIBLE, &visible, 1, S_OK, "base.visible1;"},
+        {kControl, DISPID_STATUSTEXTCHANGE, &status, 1, S_OK, "derived.status完成 试衣间;"},
+        {kControl, DISPID_DOCUMENTCOMPLETE, complete, 2, S_OK, "derived.complete11;"},
+        {kControl, 9999, nullptr, 0, S_FALSE, ""},
+        {kControl + 2, DISPID_ONVISIBLE, &visible, 1, S_FALSE, ""},
+        {kControl, DISPID_STATUSTEXTCHANGE, nullptr, 0, DISP_E_BADPARAMCOUNT, ""},
+        {kControl + 1, DISPID_STATUSTEXTCHANGE, &visible, 1, DISP_E_TYPEMISMATCH, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        CDerivedWnd sink;
+        sink.m_pExpectedUrl = &url;
+        DISPPARAMS params = {c.args, nullptr, c.nArgs, 0};
+        EXPECT_EQ(c.hr, sink.OnEvent(c.ctrl, c.dispid, &params));
+        EXPECT_EQ(c.calls, sink.m_calls);
+    }
+    ::VariantClear(&url);
+    ::VariantClear(&status);
 }
 
 }
