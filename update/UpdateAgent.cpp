@@ -122,12 +122,13 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     // Scheme, host and port: everything before the path.
     const int pathOffset =
         parts.dwUrlPathLength != 0 ? static_cast<int>(parts.lpszUrlPath - canonical) : lstrlenA(canonical);
-    const CString origin = CString(canonical).Left(pathOffset);
+    char origin[kCanonicalSize];
+    lstrcpynA(origin, canonical, pathOffset + 1);
     if (!m_hConnection || lstrcmpA(m_strConnectionOrigin, origin) != 0) {
         if (m_hConnection)
             InternetCloseHandle(m_hConnection);
         m_hConnection = InternetConnectA(m_hSession, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-        m_strConnectionOrigin = m_hConnection ? origin : CString();
+        m_strConnectionOrigin = m_hConnection ? origin : "";
         if (!m_hConnection)
             return nullptr;
     }
