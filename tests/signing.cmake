@@ -4,7 +4,7 @@ find_program(QUOREL_OPENSSL openssl REQUIRED)
 
 # The wrapper (wine-run.sh) trusts root.cer in the prefix with trust-root.exe, both found beside the prefix.
 set(QUOREL_TEST_PKI ${CMAKE_BINARY_DIR}/test-pki)
-set(pki_names root vendor renewed other impostor)
+set(pki_names root vendor renewed other impostor stranger forged)
 set(pki_outputs ${QUOREL_TEST_PKI}/root.cer)
 foreach(name ${pki_names})
     list(APPEND pki_outputs ${QUOREL_TEST_PKI}/${name}.pem ${QUOREL_TEST_PKI}/${name}.key)
@@ -23,14 +23,17 @@ add_dependencies(trust_root quorel_test_pki)
 
 # <variant>-<signer>.exe: a copy of the variant signed by that certificate of the test PKI.
 set(QUOREL_SIGNED_DIR ${CMAKE_BINARY_DIR}/signed)
-foreach(copy v3200-vendor v3201-vendor v3201-renewed v3201-other v3201-impostor)
+foreach(copy v3200-vendor v3201-vendor v3201-renewed v3201-other v3201-impostor v3201-forged)
     string(REPLACE "-" ";" parts ${copy})
     list(GET parts 0 variant)
     list(GET parts 1 signer)
-    # The impostor reaches no root but its own; the build checks only that the signature is whole.
+    # The impostor and the forger reach no root the prefix trusts; the build checks only that their
+    # signatures are whole.
     set(cafile ${QUOREL_TEST_PKI}/root.pem)
     if(signer STREQUAL "impostor")
         set(cafile ${QUOREL_TEST_PKI}/impostor.pem)
+    elseif(signer STREQUAL "forged")
+        set(cafile ${QUOREL_TEST_PKI}/stranger.pem)
     endif()
     quorel_sign_command(sign_copy $<TARGET_FILE:quorel_${variant}> ${QUOREL_SIGNED_DIR}/${copy}.exe
         CAFILE ${cafile} CERT ${QUOREL_TEST_PKI}/${signer}.pem KEY ${QUOREL_TEST_PKI}/${signer}.key)

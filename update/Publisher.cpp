@@ -70,11 +70,12 @@ private:
     LONG m_result;
 };
 
-// The platform passes a signature whose chain ends at a root nobody trusts (Wine does), so the chain
-// is judged against the machine's roots explicitly.
+// The platform may pass a signature whose chain ends at a root nobody trusts (Wine does), so the chain
+// is judged explicitly: whole, free of any error, and accepted by the code-signing policy. The policy
+// alone is not enough there: Wine's passes a chain cut short at an issuer it cannot find.
 bool ChainTrustedForCodeSigning(const CRYPT_PROVIDER_SGNR& signer)
 {
-    if (!signer.pChainContext)
+    if (!signer.pChainContext || signer.pChainContext->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
         return false;
     CERT_CHAIN_POLICY_PARA para;
     ZeroMemory(&para, sizeof para);

@@ -6,6 +6,8 @@
 # renewed     the vendor's next certificate: a new key, the same subject, the same root
 # other       a second publisher under the same root
 # impostor    a self-signed certificate that copies the vendor's subject
+# stranger    a root CA that nobody trusts
+# forged      the vendor's subject again, issued by the stranger (signatures carry it without its root)
 # Each NAME gives NAME.pem and NAME.key; the root also as root.cer (DER).
 set -euo pipefail
 out=$1
@@ -43,10 +45,11 @@ self_signed() {  # NAME SUBJECT EXTFILE
     openssl x509 -req -in "$tmp/$1.csr" -signkey "$tmp/$1.key" -days 3650 -set_serial "$(serial)" \
         -extfile "$3" -out "$tmp/$1.pem" 2>/dev/null
 }
-issued() {  # NAME SUBJECT
+issued() {  # NAME SUBJECT [ISSUER]
+    local issuer=${3:-root}
     key "$1"
     openssl req -new -key "$tmp/$1.key" -subj "$2" -out "$tmp/$1.csr"
-    openssl x509 -req -in "$tmp/$1.csr" -CA "$tmp/root.pem" -CAkey "$tmp/root.key" -days 1825 \
+    openssl x509 -req -in "$tmp/$1.csr" -CA "$tmp/$issuer.pem" -CAkey "$tmp/$issuer.key" -days 1825 \
         -set_serial "$(serial)" -extfile "$tmp/leaf.ext" -out "$tmp/$1.pem" 2>/dev/null
 }
 
@@ -55,10 +58,12 @@ issued vendor "$vendor_subject"
 issued renewed "$vendor_subject"
 issued other "/C=CN/O=Other $label Publisher/CN=Other $label Publisher"
 self_signed impostor "$vendor_subject" "$tmp/self.ext"
+self_signed stranger "/O=Stranger $label/CN=Stranger $label Root" "$tmp/ca.ext"
+issued forged "$vendor_subject" stranger
 openssl x509 -in "$tmp/root.pem" -outform DER -out "$tmp/root.cer"
 
 chmod 600 "$tmp"/*.key
-for name in root vendor renewed other impostor; do
+for name in root vendor renewed other impostor stranger forged; do
     mv "$tmp/$name.pem" "$tmp/$name.key" "$out/"
 done
 mv "$tmp/root.cer" "$out/"
