@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Signs a Windows program with Authenticode (SHA-256) and verifies the signature.
-#   sign-exe.sh IN OUT DESCRIPTION [--cafile F] (--cert F --key F | --pkcs12 F)
+#   sign-exe.sh IN OUT DESCRIPTION [--cafile F] [--timestamp URL] (--cert F --key F | --pkcs12 F)
 # The PKCS#12 password is read from the environment variable QUOREL_SIGN_PASSWORD and handed over on a
 # pipe, never on a command line. --cafile names the roots the signature must reach (default: the
 # system's). OUT may be IN. On any failure OUT is removed, so that the next build makes it again instead
@@ -8,13 +8,14 @@
 set -euo pipefail
 in=$1 out=$2 description=$3
 shift 3
-cafile= cert= key= p12=
+cafile= cert= key= p12= timestamp=
 while [ $# -ge 2 ]; do
     case $1 in
         --cafile) cafile=$2 ;;
         --cert) cert=$2 ;;
         --key) key=$2 ;;
         --pkcs12) p12=$2 ;;
+        --timestamp) timestamp=$2 ;;
         *) echo "sign-exe.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift 2
@@ -27,14 +28,14 @@ fail() {
     exit 1
 }
 
+sign=(osslsigncode sign -h sha256 -n "$description")
+[ -n "$timestamp" ] && sign+=(-ts "$timestamp")
 if [ -n "$p12" ]; then
     [ -n "${QUOREL_SIGN_PASSWORD+set}" ] || fail "QUOREL_SIGN_PASSWORD is not set for $p12"
     printf '%s' "$QUOREL_SIGN_PASSWORD" |
-        osslsigncode sign -pkcs12 "$p12" -readpass - -h sha256 -n "$description" -in "$in" -out "$tmp" \
-            >/dev/null || fail "signing $in failed"
+        "${sign[@]}" -pkcs12 "$p12" -readpass - -in "$in" -out "$tmp" >/dev/null || fail "signing $in failed"
 else
-    osslsigncode sign -certs "$cert" -key "$key" -h sha256 -n "$description" -in "$in" -out "$tmp" \
-        >/dev/null || fail "signing $in failed"
+    "${sign[@]}" -certs "$cert" -key "$key" -in "$in" -out "$tmp" >/dev/null || fail "signing $in failed"
 fi
 verify=(osslsigncode verify -in "$tmp")
 [ -n "$cafile" ] && verify+=(-CAfile "$cafile")
