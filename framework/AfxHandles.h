@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <objbase.h>
+#include <wincrypt.h>
 
 // Owners for the handles, heap blocks and COM references the system obtains; each releases what it
 // holds exactly once, and none can be copied.
@@ -180,4 +181,56 @@ public:
 
 private:
     T* m_p;
+};
+
+// One reference to a certificate context, freed at destruction.
+class CCertContext
+{
+public:
+    explicit CCertContext(PCCERT_CONTEXT context = nullptr) : m_context(context) {}
+    ~CCertContext() { Close(); }
+    CCertContext(const CCertContext&) = delete;
+    CCertContext& operator=(const CCertContext&) = delete;
+    CCertContext(CCertContext&& other) : m_context(other.m_context) { other.m_context = nullptr; }
+    CCertContext& operator=(CCertContext&& other)
+    {
+        if (this != &other) {
+            Close();
+            m_context = other.m_context;
+            other.m_context = nullptr;
+        }
+        return *this;
+    }
+
+    PCCERT_CONTEXT Get() const { return m_context; }
+    explicit operator bool() const { return m_context != nullptr; }
+    void Close()
+    {
+        if (m_context)
+            CertFreeCertificateContext(m_context);
+        m_context = nullptr;
+    }
+
+private:
+    PCCERT_CONTEXT m_context;
+};
+
+// An open certificate store, closed at destruction.
+class CCertStore
+{
+public:
+    explicit CCertStore(HCERTSTORE store = nullptr) : m_store(store) {}
+    ~CCertStore()
+    {
+        if (m_store)
+            CertCloseStore(m_store, 0);
+    }
+    CCertStore(const CCertStore&) = delete;
+    CCertStore& operator=(const CCertStore&) = delete;
+
+    HCERTSTORE Get() const { return m_store; }
+    explicit operator bool() const { return m_store != nullptr; }
+
+private:
+    HCERTSTORE m_store;
 };

@@ -5,6 +5,7 @@
 #include "install/InstallLocation.h"
 #include "framework/AfxHandles.h"
 #include "install/PathText.h"
+#include "update/Publisher.h"
 #include "update/UpdateAgent.h"
 
 namespace {
@@ -117,7 +118,8 @@ void CZelmoraDlg::InstallSelf(const CString& runningVersion)
     // An image that was not read whole never replaces the installed copy; and the installed copy
     // itself (one without a version) would otherwise restart itself for ever.
     const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
-    if (!runningIsNewer || image.Data() == nullptr || isInstalledCopy) {
+    // A signed installed copy gives way only to its own publisher; otherwise this copy stays as if older.
+    if (!runningIsNewer || image.Data() == nullptr || isInstalledCopy || !MayReplace(installPath, runningPath)) {
         // Shortcuts name the installed copy: without one that has a version there is nothing to name.
         if (!installedVersion.IsEmpty()) {
             PlaceShortcuts(installFolder);

@@ -5,7 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 missing=0
 for tool in cmake python3 i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-windres \
-            wine wineserver Xvfb xwd; do
+            wine wineserver Xvfb xwd osslsigncode openssl; do
     command -v "$tool" >/dev/null 2>&1 || missing=1
 done
 [ -d /usr/src/googletest/googletest ] || missing=1

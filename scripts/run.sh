@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows Quorel's whole story under Wine: a downloaded Quorel.exe installs itself, the installed copy opens
 # and places its shortcuts, and twenty seconds later it finds an update on a local demo server, downloads
-# it, swaps it in and restarts into the new version.
+# it, swaps it in and restarts into the new version. Both builds are signed by a demo publisher, whose
+# throwaway root the demo's prefix trusts: the installed copy accepts only its own publisher's update.
 #   scripts/run.sh                   with a display: the window opens there and stays until you close it
 #   QUOREL_FORCE_XVFB=1 scripts/run.sh
 #                                    headless (also without DISPLAY): a private virtual display, the boxes
@@ -18,6 +19,8 @@ shots=$demo/screenshots
 events=$demo/events.log
 tools=$demo/tools
 helper=$tools/demo_helper.exe
+# Beside the prefix, where the Wine wrapper finds the root to trust (with trust-root.exe).
+pki=$demo/test-pki
 wine_run=$root/tests/wine-run.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 user=$(id -un)
@@ -135,6 +138,18 @@ wait_event() {  # wait_event PATTERN SECONDS
     done
 }
 
+signer_of() {  # who signed a program (the signer's subject and its issuer), or "nobody (unsigned)"
+    local out subject issuer
+    out=$(osslsigncode verify -in "$1" -CAfile "$pki/root.pem" 2>/dev/null | sed -n '/Signer #0:/,/Serial/p')
+    subject=$(printf '%s\n' "$out" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1)
+    issuer=$(printf '%s\n' "$out" | sed -n 's/^[[:space:]]*Issuer : //p' | head -n 1)
+    if [ -z "$subject" ]; then
+        printf 'nobody (unsigned)'
+    else
+        printf '"%s" (issued by "%s")' "$subject" "$issuer"
+    fi
+}
+
 show_install() {
     local exe=$install_dir/Quorel.exe
     if [ ! -f "$exe" ]; then
@@ -142,6 +157,7 @@ show_install() {
         return
     fi
     say "   Installed: $install_win, version $(file_version "$exe"), $(stat -c %s "$exe") bytes"
+    say "              signed by $(signer_of "$exe")"
     local bak=$install_dir/OldExecutable.bak
     [ -f "$bak" ] && say "   Backup:    $(win_path "$bak"), version $(file_version "$bak") (the image the old process ran from)"
 }
@@ -201,13 +217,27 @@ build() {  # build DIR VERSION
     say "   Quorel.exe $version with both hosts at $host  (log: ${log#"$root"/})"
     if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686.cmake" \
                -DQUOREL_WEBAPP_HOST="$host" -DQUOREL_VENDOR_HOST="$host" -DQUOREL_VERSION="$version" \
-               -DQUOREL_BUILD_TESTS=OFF &&
+               -DQUOREL_SIGN_CERT="$pki/vendor.pem" -DQUOREL_SIGN_KEY="$pki/vendor.key" \
+               -DQUOREL_SIGN_CAFILE="$pki/root.pem" -DQUOREL_BUILD_TESTS=OFF &&
            cmake --build "$dir" -j"$jobs" --target Quorel; } >"$log" 2>&1; then
         tail -n 30 "$log"
         fail "the build of Quorel.exe $version failed (see ${log#"$root"/})"
     fi
+    say "      signed by $(signer_of "$dir/Quorel.exe")"
 }
-step "Building (i686, the shipped build)"
+step "Making the demo publisher's code-signing certificate (a throwaway PKI, ${pki#"$root"/})"
+if [ ! -f "$pki/vendor.pem" ] || [ ! -f "$pki/root.cer" ]; then
+    rm -rf "$pki"
+    bash "$root/tests/pki/make-test-pki.sh" "$pki" Demo || fail "the demo PKI could not be made"
+fi
+if [ ! -f "$pki/trust-root.exe" ] || [ "$root/tests/pki/TrustRoot.cpp" -nt "$pki/trust-root.exe" ]; then
+    i686-w64-mingw32-g++-posix -static -Os -s -I"$root" -o "$pki/trust-root.exe" "$root/tests/pki/TrustRoot.cpp" \
+        -lcrypt32 || fail "the root-trusting tool did not build"
+fi
+say "   Publisher: $(openssl x509 -in "$pki/vendor.pem" -noout -subject -nameopt compat | sed 's/^subject=//')"
+say "   Root:      $(openssl x509 -in "$pki/root.pem" -noout -subject -nameopt compat | sed 's/^subject=//'), trusted in the demo's Wine prefix only"
+
+step "Building (i686, the shipped build), signed by the demo publisher"
 build "$demo" 3.2.0.0
 build "$next" "$new_version"
 if [ ! -f "$helper" ] || [ "$root/scripts/demo_helper.cpp" -nt "$helper" ]; then
@@ -308,7 +338,8 @@ say "   1. The downloaded $download_dir_win\\Quorel.exe (3.2.0.0) opened the web
 say "      installed itself as $install_win, started that copy and closed."
 say "   2. The installed copy opened its window \"$caption\" and placed its shortcuts (listed above)."
 say "   3. Twenty seconds later it asked the update server, which offered $new_version; the question was answered Yes."
-say "   4. It downloaded Quorel.exe $new_version, kept the old image as OldExecutable.bak and restarted into $new_version:"
+say "   4. It downloaded Quorel.exe $new_version, found it signed by its own publisher, $(signer_of "$next/Quorel.exe"),"
+say "      kept the old image as OldExecutable.bak and restarted into $new_version:"
 show_install
 say "   Running Quorel processes:"
 helper processes Quorel.exe | sed 's/^/   /'

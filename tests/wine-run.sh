@@ -86,4 +86,18 @@ if ! prefix_server_running; then
     ) 9>"$prefix.lock"
 fi
 
+# The tests' throwaway code-signing root, made by the build beside the prefix, is trusted machine-wide in
+# the prefix before anything runs: signed test copies then reach a trusted root, as the vendor's
+# programs do on users' machines. Once per root; a remade root is trusted again.
+pki=$(dirname "$prefix")/test-pki
+if [ -f "$pki/root.cer" ] && [ -f "$pki/trust-root.exe" ] && ! cmp -s "$pki/root.cer" "$prefix/.quorel-trusted-root"; then
+    (
+        flock 9
+        if ! cmp -s "$pki/root.cer" "$prefix/.quorel-trusted-root" &&
+            wine "$pki/trust-root.exe" "Z:$pki/root.cer" 9>&- </dev/null >/dev/null 2>&1; then
+            cp "$pki/root.cer" "$prefix/.quorel-trusted-root"
+        fi
+    ) 9>"$prefix.lock"
+fi
+
 exec wine "$@"

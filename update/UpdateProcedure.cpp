@@ -1,6 +1,7 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
+#include "update/Publisher.h"
 #include "update/Versions.h"
 #include <aclapi.h>
 #include <string.h>
@@ -163,7 +164,8 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     exeRequest.Close();
     // An error page, a cut-off file or another version must never become the program.
     if (!downloaded || !IsCompleteExecutable(downloadTarget) ||
-        CompareVersionText(FullVersionText(downloadTarget), serverVersion) != 0) {
+        CompareVersionText(FullVersionText(downloadTarget), serverVersion) != 0 ||
+        !MayReplace(ownPath, downloadTarget)) {
         DeleteFileA(downloadTarget);
         return UpdateTransferFailed;
     }

@@ -1,0 +1,167 @@
+#include "update/Publisher.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+#include <softpub.h>
+#include <delayimp.h>
+
+#include "framework/AfxHandles.h"
+
+namespace {
+
+// wintrust and crypt32 are delay-loaded on first use (see CMakeLists.txt), and only from the system
+// folder: never from beside the program, where whoever can write the install folder could plant one.
+// Without that flag (an unpatched Windows 7) the loader's own search follows.
+FARPROC WINAPI LoadFromSystemFolder(unsigned notification, PDelayLoadInfo info)
+{
+    if (notification != dliNotePreLoadLibrary)
+        return nullptr;
+    return reinterpret_cast<FARPROC>(LoadLibraryExA(info->szDll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
+// Enough for the DOS header, the PE headers and the data directories of any program we build.
+const DWORD kHeaderBytes = 4096;
+
+// The platform's verification of one file, and the state it keeps: the signer, its certificate
+// and its chain live in that state until it is closed, exactly once.
+class CTrustState
+{
+public:
+    explicit CTrustState(const char* path) : m_result(TRUST_E_NOSIGNATURE)
+    {
+        ZeroMemory(&m_file, sizeof m_file);
+        ZeroMemory(&m_data, sizeof m_data);
+        if (!MultiByteToWideChar(CP_ACP, 0, path, -1, m_path, MAX_PATH))
+            return;
+        m_file.cbStruct = sizeof m_file;
+        m_file.pcwszFilePath = m_path;
+        m_data.cbStruct = sizeof m_data;
+        m_data.dwUIChoice = WTD_UI_NONE;
+        // No online revocation check and no URL fetched but from the cache: a slow or hostile network
+        // must never hold the window.
+        m_data.fdwRevocationChecks = WTD_REVOKE_NONE;
+        m_data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+        m_data.dwUnionChoice = WTD_CHOICE_FILE;
+        m_data.pFile = &m_file;
+        m_data.dwStateAction = WTD_STATEACTION_VERIFY;
+        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+        m_result = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &m_data);
+    }
+    ~CTrustState()
+    {
+        if (!m_data.hWVTStateData)
+            return;
+        m_data.dwStateAction = WTD_STATEACTION_CLOSE;
+        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+        WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &m_data);
+    }
+    CTrustState(const CTrustState&) = delete;
+    CTrustState& operator=(const CTrustState&) = delete;
+
+    // The file is whole as signed: its digest matches and the signature over it holds.
+    bool Verified() const { return m_result == ERROR_SUCCESS; }
+
+    // The first signer, with its own certificate first in its chain; null when the state has none.
+    const CRYPT_PROVIDER_SGNR* Signer() const
+    {
+        if (!m_data.hWVTStateData)
+            return nullptr;
+        CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(m_data.hWVTStateData);
+        CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+        if (!signer || signer->csCertChain == 0 || !signer->pasCertChain || !signer->pasCertChain[0].pCert)
+            return nullptr;
+        return signer;
+    }
+
+private:
+    WCHAR m_path[MAX_PATH];
+    WINTRUST_FILE_INFO m_file;
+    WINTRUST_DATA m_data;
+    LONG m_result;
+};
+
+// The platform may pass a signature whose chain ends at a root nobody trusts (Wine does), so the chain
+// is judged explicitly: whole, free of any error, and accepted by the code-signing policy. The policy
+// alone is not enough there: Wine's passes a chain cut short at an issuer it cannot find.
+bool ChainTrustedForCodeSigning(const CRYPT_PROVIDER_SGNR& signer)
+{
+    if (!signer.pChainContext || signer.pChainContext->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
+        return false;
+    CERT_CHAIN_POLICY_PARA para;
+    ZeroMemory(&para, sizeof para);
+    para.cbSize = sizeof para;
+    CERT_CHAIN_POLICY_STATUS status;
+    ZeroMemory(&status, sizeof status);
+    status.cbSize = sizeof status;
+    return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, signer.pChainContext, &para, &status) &&
+           status.dwError == ERROR_SUCCESS;
+}
+
+// The certificate of the reference's signer. The reference is the program already in place: its
+// signer only names the publisher, so a certificate that has expired since does not block the update.
+CCertContext SignerOf(const char* path)
+{
+    CTrustState state(path);
+    const CRYPT_PROVIDER_SGNR* signer = state.Signer();
+    return CCertContext(signer ? CertDuplicateCertificateContext(signer->pasCertChain[0].pCert) : nullptr);
+}
+
+}  // namespace
+
+PfnDliHook __pfnDliNotifyHook2 = LoadFromSystemFolder;
+
+bool CarriesSignature(const char* path)
+{
+    CKernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
+    BYTE headers[kHeaderBytes];
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), headers, sizeof headers, &read, nullptr))
+        return true;
+
+    // Anything that is not a program has no signature that could name a publisher.
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(headers);
+    if (read < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE || dos->e_lfanew <= 0 ||
+        DWORD(dos->e_lfanew) > read - sizeof(IMAGE_NT_HEADERS64))
+        return false;
+    const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(headers + dos->e_lfanew);
+    if (nt->Signature != IMAGE_NT_SIGNATURE)
+        return false;
+    const IMAGE_DATA_DIRECTORY* security = nullptr;
+    if (nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        if (nt->OptionalHeader.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY)
+            security = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+    } else if (nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        const IMAGE_NT_HEADERS64* nt64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(nt);
+        if (nt64->OptionalHeader.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY)
+            security = &nt64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+    } else {
+        return false;
+    }
+    return security && security->Size != 0;
+}
+
+bool IsSignedBySamePublisher(const char* candidate, const char* reference)
+{
+    const CCertContext publisher = SignerOf(reference);
+    if (!publisher)
+        return false;
+    CTrustState state(candidate);
+    const CRYPT_PROVIDER_SGNR* signer = state.Signer();
+    if (!state.Verified() || !signer || !ChainTrustedForCodeSigning(*signer))
+        return false;
+    // A renewed certificate keeps its subject; another publisher's does not, and a self-made copy of
+    // the subject never reaches a trusted root.
+    return CertCompareCertificateName(X509_ASN_ENCODING, &signer->pasCertChain[0].pCert->pCertInfo->Subject,
+                                      &publisher.Get()->pCertInfo->Subject) != FALSE;
+}
+
+bool MayReplace(const char* current, const char* candidate)
+{
+    return !CarriesSignature(current) || IsSignedBySamePublisher(candidate, current);
+}
