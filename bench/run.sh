@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 arch=${1:-i686}
 build="$root/build/$arch"
 "$root/scripts/ensure-deps.sh" || exit 1
+. "$root/scripts/wine.sh"
 
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null || exit 1
 cmake --build "$build" -j"$(nproc)" --target Quorel update_bench quorel_v3200 >/dev/null || exit 1
@@ -15,6 +16,10 @@ size=$(stat -c %s "$build/Quorel.exe")
 echo "Quorel.exe ($arch): $size bytes, budget $budget bytes ($((size * 100 / budget))% used)"
 "$arch-w64-mingw32-size" "$build/Quorel.exe" | tail -1 | awk '{printf "  text %d, data %d, bss %d\n", $1, $2, $3}'
 
+if [ "$arch" = i686 ] && [ "$QUOREL_RUNS_I686" = 0 ]; then
+    echo "This machine's kernel runs no 32-bit programs: run the timings with bench/run.sh x86_64"
+    exit 0
+fi
 "$root/tests/wine-run.sh" "$build/wineprefix" "$build/bench/update_bench.exe"
 status=$?
 WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true

@@ -117,7 +117,6 @@ public:
         m_data = nullptr;
         m_size = 0;
     }
-    void* Data() const { return m_data; }
     void* Get() const { return m_data; }
     DWORD Size() const { return m_size; }
 

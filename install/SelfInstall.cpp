@@ -1,12 +1,14 @@
-#include "ui/ZelmoraDlg.h"
+#include "install/SelfInstall.h"
 
 #include <shlobj.h>
 
 #include "install/InstallLocation.h"
 #include "framework/AfxHandles.h"
 #include "install/PathText.h"
+#include "install/ShortcutPlacement.h"
 #include "update/Publisher.h"
 #include "update/UpdateAgent.h"
+#include "update/Versions.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ CHeapBlock ReadWholeImage(const char* path)
         return CHeapBlock();
     }
     DWORD read = 0;
-    if (!::ReadFile(file.Get(), image.Data(), size, &read, nullptr) || read != size) {
+    if (!::ReadFile(file.Get(), image.Get(), size, &read, nullptr) || read != size) {
         return CHeapBlock();
     }
     return image;
@@ -57,7 +59,7 @@ bool ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, co
         CKernelHandle file(::CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         DWORD done = 0;
-        written = file.IsValid() && ::WriteFile(file.Get(), image.Data(), image.Size(), &done, nullptr) &&
+        written = file.IsValid() && ::WriteFile(file.Get(), image.Get(), image.Size(), &done, nullptr) &&
                   done == image.Size();
     }
     if (!written || !::MoveFileExA(tempPath, installPath, MOVEFILE_REPLACE_EXISTING)) {
@@ -85,46 +87,48 @@ void StartInstalledCopy(const char* installPath)
                           nullptr, &startup, &process)) {
         return;
     }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    // Nothing waits for the installed copy: its handles are not used.
+    CKernelHandle processHandle(process.hProcess);
+    CKernelHandle threadHandle(process.hThread);
 }
 
 }  // namespace
 
-void CZelmoraDlg::InstallSelf(const CString& runningVersion)
+InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char (&exeFolder)[256],
+                                   char (&exeName)[256])
 {
-    TakeProgramPath(m_szExeFolder, m_szExeName);
+    TakeProgramPath(exeFolder, exeName);
 
     char runningPath[MAX_PATH];
     CHeapBlock image;
-    if (ComposePath(runningPath, sizeof runningPath, m_szExeFolder, m_szExeName)) {
+    if (ComposePath(runningPath, sizeof runningPath, exeFolder, exeName)) {
         image = ReadWholeImage(runningPath);
     }
 
     char commonAppData[MAX_PATH];
-    if (!::SHGetSpecialFolderPathA(m_hWnd, commonAppData, CSIDL_COMMON_APPDATA, FALSE)) {
-        return;
+    if (!::SHGetSpecialFolderPathA(owner, commonAppData, CSIDL_COMMON_APPDATA, FALSE)) {
+        return RunningCopyStays;
     }
     char installFolder[MAX_PATH];
     char installPath[MAX_PATH];
     if (!ComposePath(installFolder, sizeof installFolder, commonAppData, kInstallSubFolder) ||
         !ComposePath(installPath, sizeof installPath, installFolder, kInstalledExeName)) {
-        return;
+        return RunningCopyStays;
     }
 
-    const CString installedVersion = ReadFullVersionText(installPath);
+    const CString installedVersion = FullVersionText(installPath);
     const bool runningIsNewer =
         installedVersion.IsEmpty() || g_updateAgent.CompareVersionText(runningVersion, installedVersion) == 1;
     // An image that was not read whole never replaces the installed copy; and the installed copy
     // itself (one without a version) would otherwise restart itself for ever.
     const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
     // A signed installed copy gives way only to its own publisher; otherwise this copy stays as if older.
-    if (!runningIsNewer || image.Data() == nullptr || isInstalledCopy || !MayReplace(installPath, runningPath)) {
+    if (!runningIsNewer || image.Get() == nullptr || isInstalledCopy || !MayReplace(installPath, runningPath)) {
         // Shortcuts name the installed copy: without one that has a version there is nothing to name.
         if (!installedVersion.IsEmpty()) {
-            PlaceShortcuts(installFolder);
+            PlaceShortcuts(owner, installFolder);
         }
-        return;
+        return RunningCopyStays;
     }
 
     // The folder may exist already.
@@ -133,10 +137,9 @@ void CZelmoraDlg::InstallSelf(const CString& runningVersion)
     image.Free();
     // Closing with nothing installed would take the user's only program away at every start.
     if (!installed && !IsFile(installPath)) {
-        return;
+        return RunningCopyStays;
     }
 
     StartInstalledCopy(installPath);
-    // Sent, not posted: the close handler has run before this step returns.
-    SendMessage(WM_CLOSE);
+    return InstalledCopyStarted;
 }

@@ -1,4 +1,6 @@
-#include "ui/ZelmoraDlg.h"
+#include "install/ShellLink.h"
+
+#include "framework/AfxString.h"
 
 #include <shlobj.h>
 
@@ -17,7 +19,7 @@ bool ToWidePath(const char* path, WCHAR (&wide)[MAX_PATH])
 
 }  // namespace
 
-BOOL CZelmoraDlg::CreateLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments)
+BOOL WriteShellLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments)
 {
     WCHAR wideLinkPath[MAX_PATH];
     const bool linkPathFits = ToWidePath(linkPath, wideLinkPath);
@@ -46,7 +48,7 @@ BOOL CZelmoraDlg::CreateLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments)
     return TRUE;
 }
 
-void CZelmoraDlg::CreateDesktopLink()
+void WriteDesktopLink()
 {
     CComApartment apartment;
     if (!apartment.Ok()) {

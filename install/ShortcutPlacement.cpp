@@ -1,9 +1,11 @@
-#include "ui/ZelmoraDlg.h"
+#include "install/ShortcutPlacement.h"
 
 #include <shlobj.h>
 
 #include "install/InstallLocation.h"
 #include "install/PathText.h"
+#include "install/ShellLink.h"
+#include "framework/AfxFileFind.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ const char kNoArguments[] = "";
 
 }  // namespace
 
-void CZelmoraDlg::PlaceShortcuts(const char* installFolder)
+void PlaceShortcuts(HWND owner, const char* installFolder)
 {
     char markerPath[kShortcutPathSize];
     char target[kShortcutPathSize];
@@ -46,12 +48,12 @@ void CZelmoraDlg::PlaceShortcuts(const char* installFolder)
         return;
     }
 
-    CreateLink(target, markerPath, kNoArguments);
-    CreateDesktopLink();
+    WriteShellLink(target, markerPath, kNoArguments);
+    WriteDesktopLink();
 
     for (const FolderShortcut& shortcut : kFolderShortcuts) {
         char folder[MAX_PATH];
-        if (!::SHGetSpecialFolderPathA(m_hWnd, folder, shortcut.csidl, FALSE)) {
+        if (!::SHGetSpecialFolderPathA(owner, folder, shortcut.csidl, FALSE)) {
             continue;
         }
         char linkPath[kShortcutPathSize];
@@ -62,6 +64,6 @@ void CZelmoraDlg::PlaceShortcuts(const char* installFolder)
         if (!ComposePath(linkPath, sizeof linkPath, folder, shortcut.linkTail)) {
             continue;
         }
-        CreateLink(target, linkPath, kNoArguments);
+        WriteShellLink(target, linkPath, kNoArguments);
     }
 }

@@ -7,6 +7,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/ensure-deps.sh" || exit 1
 . "$root/scripts/xvfb.sh"
+. "$root/scripts/wine.sh"
 
 archs=${QUOREL_ARCHS:-"i686 x86_64"}
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -37,10 +38,16 @@ for arch in $archs; do
         failed=$((failed + 1))
         continue
     fi
-    echo "=== $arch: tests"
     log="$build/ctest.log"
+    ctest_args=${QUOREL_CTEST_ARGS:-}
+    if [ "$arch" = i686 ] && [ "$QUOREL_RUNS_I686" = 0 ]; then
+        echo "=== $arch: this machine's kernel runs no 32-bit programs, so Wine cannot run the i686 build here:"
+        echo "    it is built and its executable checked, and its Wine tests are skipped"
+        ctest_args="-R ^pe_structure\$"
+    fi
+    echo "=== $arch: tests"
     # One at a time: the tests share the prefix's install folder and the loopback test port.
-    (cd "$build" && ctest --output-on-failure ${QUOREL_CTEST_ARGS:-}) 2>&1 | tee "$log"
+    (cd "$build" && ctest --output-on-failure $ctest_args) 2>&1 | tee "$log"
     [ "${PIPESTATUS[0]}" = 0 ] || status=1
     summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
     if [ -n "$summary" ]; then

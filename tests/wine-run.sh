@@ -3,6 +3,7 @@
 #   wine-run.sh <prefix dir> <program.exe> [args...]
 # CTest uses it as the cross-compiling emulator; scripts use it too.
 set -u
+. "$(dirname "$0")/../scripts/wine.sh"
 prefix=$1
 shift
 
@@ -22,7 +23,7 @@ if [ ! -f "$prefix/.quorel-ready" ]; then
     (
         flock 9
         if [ ! -f "$prefix/.quorel-ready" ]; then
-            wineboot -i 9>&- </dev/null >/dev/null 2>&1
+            "$quorel_wine" wineboot -i 9>&- </dev/null >/dev/null 2>&1
             wineserver -w 9>&-
             touch "$prefix/.quorel-ready"
         fi
@@ -54,9 +55,9 @@ if [ "$want" != "$have" ]; then
         # Every Wine process of the prefix must start afresh under the other driver.
         wineserver -k 9>&- >/dev/null 2>&1 || true
         if [ "$want" = null ]; then
-            wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f 9>&- </dev/null >/dev/null 2>&1
+            "$quorel_wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f 9>&- </dev/null >/dev/null 2>&1
         else
-            wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f 9>&- </dev/null >/dev/null 2>&1
+            "$quorel_wine" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f 9>&- </dev/null >/dev/null 2>&1
         fi
         wineserver -w 9>&-
         echo "$want" > "$prefix/.quorel-graphics"
@@ -81,7 +82,7 @@ if ! prefix_server_running; then
         flock 9
         if ! prefix_server_running; then
             wineserver -p 9>&- </dev/null >/dev/null 2>&1
-            wine wineboot 9>&- </dev/null >/dev/null 2>&1
+            "$quorel_wine" wineboot 9>&- </dev/null >/dev/null 2>&1
         fi
     ) 9>"$prefix.lock"
 fi
@@ -94,10 +95,10 @@ if [ -f "$pki/root.cer" ] && [ -f "$pki/trust-root.exe" ] && ! cmp -s "$pki/root
     (
         flock 9
         if ! cmp -s "$pki/root.cer" "$prefix/.quorel-trusted-root" &&
-            wine "$pki/trust-root.exe" "Z:$pki/root.cer" 9>&- </dev/null >/dev/null 2>&1; then
+            "$quorel_wine" "$pki/trust-root.exe" "Z:$pki/root.cer" 9>&- </dev/null >/dev/null 2>&1; then
             cp "$pki/root.cer" "$prefix/.quorel-trusted-root"
         fi
     ) 9>"$prefix.lock"
 fi
 
-exec wine "$@"
+exec "$quorel_wine" "$@"

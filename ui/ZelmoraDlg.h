@@ -9,13 +9,13 @@ public:
     explicit CZelmoraDlg(CWnd* pParent = nullptr);
     virtual ~CZelmoraDlg();
 
-    // Full four-component version text of a file's version resource; empty on failure.
+    // Versions and shortcut files (ui/ZelmoraDlgInit.cpp): thin members over update/Versions and
+    // install/ShellLink, which need no window.
     CString ReadFullVersionText(const char* path);
-
-    // Shortcut writers; they use none of the window's state.
     BOOL CreateLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments);
     void CreateDesktopLink();
 
+    // The running program's folder (ending with its backslash) and file name, filled by InstallSelf.
     char m_szExeFolder[256];
     char m_szExeName[256];
     CWebBrowser2 m_browser;
@@ -23,26 +23,27 @@ public:
     HICON m_hIconBig;
 
 protected:
+    // The window itself (ui/ZelmoraDlg.cpp): keys, dropped files, painting, the About box, the control's events.
     virtual void DoDataExchange(CDataExchange* pDX) override;
     virtual BOOL PreTranslateMessage(MSG* pMsg) override;
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    virtual BOOL OnInitDialog() override;
-
-    // Self-installation (last step of OnInitDialog) and the shortcut placement it hands over to.
-    void InstallSelf(const CString& runningVersion);
-    void PlaceShortcuts(const char* installFolder);
-
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnDropFiles(HDROP hDropInfo);
     void OnCancelMode();
-    void OnTimer(UINT_PTR nIDEvent);
-    void OnClose();
-    DECLARE_MESSAGE_MAP()
-
     void OnVisible(BOOL bVisible);
     void OnStatusTextChange(LPCTSTR lpszText);
     void OnDocumentComplete(LPDISPATCH pDisp, VARIANT* URL);
+
+    // Initialisation (ui/ZelmoraDlgInit.cpp), ending with the self-installation step over install/SelfInstall.
+    virtual BOOL OnInitDialog() override;
+    void InstallSelf(const CString& runningVersion);
+
+    // The update timer and the restart (update/UpdateTimer.cpp).
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnClose();
+
+    DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
 };

@@ -64,17 +64,13 @@ bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
 }
 
 CUpdateAgent::CUpdateAgent()
-    : m_hSession(InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)),
-      m_hConnection(nullptr)
+    : m_hSession(InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0))
 {
 }
 
 CUpdateAgent::~CUpdateAgent()
 {
-    if (m_hConnection)
-        InternetCloseHandle(m_hConnection);
-    if (m_hSession)
-        InternetCloseHandle(m_hSession);
+    // The owners close the connection, then the session.
 }
 
 bool CUpdateAgent::HasConnection()
@@ -125,16 +121,14 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     char origin[kCanonicalSize];
     lstrcpynA(origin, canonical, pathOffset + 1);
     if (!m_hConnection || lstrcmpA(m_strConnectionOrigin, origin) != 0) {
-        if (m_hConnection)
-            InternetCloseHandle(m_hConnection);
-        m_hConnection = InternetConnectA(m_hSession, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        m_hConnection = CInternetHandle(InternetConnectA(m_hSession.Get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
         m_strConnectionOrigin = m_hConnection ? origin : "";
         if (!m_hConnection)
             return nullptr;
     }
 
     CInternetHandle request(
-        HttpOpenRequestA(m_hConnection, "GET", object, nullptr, nullptr, nullptr, kOpenFlags | secure, 0));
+        HttpOpenRequestA(m_hConnection.Get(), "GET", object, nullptr, nullptr, nullptr, kOpenFlags | secure, 0));
     if (!request)
         return nullptr;
     // Set before the send, where every platform takes them: connecting, sending, waiting for the answer.

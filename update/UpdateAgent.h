@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <wininet.h>
+#include "framework/AfxHandles.h"
 #include "framework/AfxString.h"
 #include "update/UpdateResult.h"
 
@@ -30,10 +31,11 @@ public:
     UpdateResult RunUpdate(const char* baseUrl);
     bool SwapExecutable(CString runningPath, CString downloadedPath);
 
-    HINTERNET m_hSession;
+    // Declared first, so closed last: the connection below belongs to it.
+    CInternetHandle m_hSession;
     // The connection to the server of the latest request, kept for the next request to the same server;
     // closing it would close its requests, which belong to the callers.
-    HINTERNET m_hConnection;
+    CInternetHandle m_hConnection;
     CString m_strConnectionOrigin;
 };
 

@@ -1,7 +1,6 @@
 #include "update/Versions.h"
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
-#include "ui/ZelmoraDlg.h"
 #include <string.h>
 
 namespace {
@@ -58,11 +57,6 @@ CString FullVersionText(const char* path)
               int(HIWORD(info->dwFileVersionLS)), int(LOWORD(info->dwFileVersionLS)));
     result = text;
     return result;
-}
-
-CString CZelmoraDlg::ReadFullVersionText(const char* path)
-{
-    return FullVersionText(path);
 }
 
 CString CUpdateAgent::RunningModulePath()
