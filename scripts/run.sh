@@ -6,6 +6,8 @@
 #   QUOREL_FORCE_XVFB=1 scripts/run.sh
 #                                    headless (also without DISPLAY): a private virtual display, the boxes
 #                                    answered "Yes" automatically, and a screenshot of each stage
+#   QUOREL_DEMO_ARCH=x86_64 scripts/run.sh
+#                                    the 64-bit build instead of the shipped i686 one
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/ensure-deps.sh" || exit 1
@@ -16,8 +18,8 @@ next=$root/build/demo-next
 prefix=$demo/wineprefix
 shots=$demo/screenshots
 events=$demo/events.log
-tools=$demo/tools
-helper=$tools/demo_helper.exe
+helper=$demo/tests/demo_helper.exe
+arch=${QUOREL_DEMO_ARCH:-i686}
 wine_run=$root/tests/wine-run.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 user=$(id -un)
@@ -173,7 +175,7 @@ reset_prefix() {
     rm -f "$drive_c/users/$user/Temp/Quorel.exe"
 }
 
-mkdir -p "$demo" "$shots" "$tools"
+mkdir -p "$demo" "$shots"
 rm -f "$shots"/*.png "$events"
 
 step "Starting the demo server (web application and update server) on loopback"
@@ -195,25 +197,22 @@ caption="Zelmora $host"
 say "   http://$host/touch/default/type/ipad/source/software?ver...  (the web application)"
 say "   http://$host/update/update.txt  answers $new_version, and /update/Quorel.exe serves that version"
 
-build() {  # build DIR VERSION
-    local dir=$1 version=$2 log=$1/build.log
+build() {  # build DIR VERSION [EXTRA TARGET]: the extra target needs the tests' support library
+    local dir=$1 version=$2 log=$1/build.log tests=OFF
+    [ -n "${3:-}" ] && tests=ON
     mkdir -p "$dir"
     say "   Quorel.exe $version with both hosts at $host  (log: ${log#"$root"/})"
-    if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686.cmake" \
+    if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" \
                -DQUOREL_WEBAPP_HOST="$host" -DQUOREL_VENDOR_HOST="$host" -DQUOREL_VERSION="$version" \
-               -DQUOREL_BUILD_TESTS=OFF &&
-           cmake --build "$dir" -j"$jobs" --target Quorel; } >"$log" 2>&1; then
+               -DQUOREL_BUILD_TESTS=$tests &&
+           cmake --build "$dir" -j"$jobs" --target Quorel ${3:-}; } >"$log" 2>&1; then
         tail -n 30 "$log"
         fail "the build of Quorel.exe $version failed (see ${log#"$root"/})"
     fi
 }
-step "Building (i686, the shipped build)"
-build "$demo" 3.2.0.0
+step "Building ($arch$([ "$arch" = i686 ] && echo ", the shipped build"))"
+build "$demo" 3.2.0.0 demo_helper
 build "$next" "$new_version"
-if [ ! -f "$helper" ] || [ "$root/scripts/demo_helper.cpp" -nt "$helper" ]; then
-    i686-w64-mingw32-g++-posix -municode -static -Os -s -o "$helper" "$root/scripts/demo_helper.cpp" -luser32 \
-        || fail "the demo helper did not build"
-fi
 
 if [ "$headless" = 1 ]; then
     quorel_start_xvfb 110 || fail "no virtual display"

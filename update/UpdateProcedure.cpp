@@ -1,13 +1,12 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
+#include "update/UpdateTexts.h"
 #include "update/Versions.h"
 #include <string.h>
 
 namespace {
 
-const char kVersionFileName[] = "update.txt";
-const char kBackupName[] = "OldExecutable.bak";
 const DWORD kVersionFileLimit = 4096;
 // The largest PE section table the loader accepts.
 const WORD kMaxSections = 96;
@@ -138,10 +137,10 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     if (!exeRequest)
         return UpdateUrlNotOpened;
 
-    CString question("新版本 ");
+    CString question(kQuestionBefore);
     question += serverVersion;
-    question += " 现在可用，是否下载更新？";
-    if (MessageBoxA(GetActiveWindow(), question, "有新版更新", MB_YESNO | MB_ICONQUESTION) == IDNO)
+    question += kQuestionAfter;
+    if (MessageBoxA(GetActiveWindow(), question, kQuestionCaption, MB_YESNO | MB_ICONQUESTION) == IDNO)
         return UpdateNotInstalled;
 
     bool downloaded = SaveRemoteToFile(exeRequest.Get(), downloadTarget);
