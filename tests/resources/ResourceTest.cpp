@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/Paths.h"
+#include "support/Files.h"
 
 namespace {
 

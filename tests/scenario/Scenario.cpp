@@ -1,7 +1,6 @@
 #include "scenario/Scenario.h"
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <memory>
@@ -20,11 +19,6 @@ namespace {
 const char kVersionTarget[] = QUOREL_UPDATE_PATH "update.txt";
 const char kEarlierBackup[] = "the image an earlier process still runs from";
 
-unsigned short TestPort()
-{
-    return static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1));
-}
-
 // The address a copy of that variant asks for: its short version text follows "?ver".
 std::string WebTarget(const char* variant)
 {
@@ -34,15 +28,6 @@ std::string WebTarget(const char* variant)
     if (version.size() == 7 && version.compare(3, 4, ".0.0") == 0)
         version.resize(3);
     return QUOREL_WEBAPP_PATH + version;
-}
-
-bool Requested(const HttpServer& server, const std::string& target)
-{
-    for (const HttpRequest& request : server.Requests()) {
-        if (request.target == target)
-            return true;
-    }
-    return false;
 }
 
 bool SameImage(const std::string& path, const char* variant)
@@ -58,36 +43,22 @@ ULONGLONG LastWrite(const std::string& path)
 }
 
 // Points the prefix's common application-data folder elsewhere for as long as it lives.
-class CommonAppDataOverride
+struct CommonAppDataOverride
 {
-public:
-    explicit CommonAppDataOverride(const char* value)
-    {
-        if (!value)
-            return;
-        m_saved = RegGetValueA(HKEY_LOCAL_MACHINE, kKey, kValue, RRF_RT_ANY | RRF_NOEXPAND, &m_type, m_old,
-                               &m_size) == ERROR_SUCCESS;
-        m_set = RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, kValue, REG_EXPAND_SZ, value, lstrlenA(value) + 1) ==
-                ERROR_SUCCESS;
-    }
-    ~CommonAppDataOverride()
-    {
-        if (m_set && m_saved)
-            RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, kValue, m_type, m_old, m_size);
-        else if (m_set)
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kKey, kValue);
-    }
-    CommonAppDataOverride(const CommonAppDataOverride&) = delete;
-    CommonAppDataOverride& operator=(const CommonAppDataOverride&) = delete;
-
-private:
     static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    static constexpr const char* kValue = "Common AppData";
-    char m_old[1024] = "";
-    DWORD m_size = sizeof m_old;
-    DWORD m_type = REG_EXPAND_SZ;
-    bool m_saved = false;
-    bool m_set = false;
+    char saved[1024] = "";
+    DWORD size = sizeof saved;
+    DWORD type = 0;
+    const bool active;
+
+    explicit CommonAppDataOverride(const char* value)
+        : active(value &&
+                 !RegGetValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND, &type, saved,
+                               &size) &&
+                 !RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", REG_EXPAND_SZ, value, lstrlenA(value) + 1))
+    {
+    }
+    ~CommonAppDataOverride() { active && RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", type, saved, size); }
 };
 
 void Answer(HWND box, int answer)
@@ -121,50 +92,26 @@ void CheckLooks(HWND window)
 void CheckShortcuts(const Scenario& s, const std::string& shellExe)
 {
     const std::vector<std::string> links = ShortcutLinks();
-    const std::vector<std::string> groups = ProgramGroups();
     for (size_t i = 0; i < links.size(); ++i) {
         SCOPED_TRACE(links[i]);
         const LinkInfo info = ReadLink(links[i]);
-        if (!s.links) {
-            EXPECT_EQ(i == 0 && s.placed, FileExists(links[i]));
-            continue;
-        }
         // The marker only where the install folder exists, Quick Launch only where its folder does.
-        EXPECT_EQ(!(i == 0 && !DirExists(InstallFolder())) && !(i == links.size() - 1 && !s.quickLaunch), info.ok);
-        if (!info.ok)
+        const bool placed = s.links ? !(i == 0 && !DirExists(InstallFolder())) && !(i == 6 && !s.quickLaunch)
+                                    : i == 0 && s.placed;
+        EXPECT_EQ(placed, FileExists(links[i]));
+        if (!s.links || !info.ok)
             continue;
         // The desktop shortcut names the running executable less its last four characters.
         EXPECT_EQ(i == 1 ? shellExe.substr(0, shellExe.size() - 4) : InstallFolder() + s.links, info.path);
         EXPECT_EQ("", info.arguments);
         EXPECT_LE(LastWrite(links[0]), LastWrite(links[i])) << "written before the marker";
     }
-    for (const std::string& group : groups)
+    for (const std::string& group : ProgramGroups())
         EXPECT_EQ(s.groups || s.links, DirExists(group)) << group;
     EXPECT_EQ(s.quickLaunch, DirExists(QuickLaunchFolder()));
 }
 
 }  // namespace
-
-std::string QuestionText(const std::string& version)
-{
-    return kQuestionBefore + version + kQuestionAfter;
-}
-
-Box Question(const std::string& version, int answer)
-{
-    return {kQuestionCaption, QuestionText(version), "question", "YesNo", answer};
-}
-
-Box Failure()
-{
-    return {kFailureCaption, std::string(kFailureBefore) + "http://" QUOREL_TEST_HOST + kFailureAfter, "question",
-            "OK", IDOK};
-}
-
-Box Success(int answer)
-{
-    return {kSuccessCaption, kSuccessText, "question", "YesNo", answer};
-}
 
 void RunScenario(const Scenario& s)
 {
@@ -197,37 +144,30 @@ void RunScenario(const Scenario& s)
                            ? nullptr
                            : CreateFileA((s.held == Held::Backup ? backup : download).c_str(), GENERIC_READ,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
-
     // Under the long folder the install path would not fit in MAX_PATH.
     const std::string longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
     ASSERT_TRUE(MakeDirs(longFolder));
     std::unique_ptr<CommonAppDataOverride> commonAppData(
         new CommonAppDataOverride(s.commonAppData && *s.commonAppData ? longFolder.c_str() : s.commonAppData));
 
-    HttpServer server(TestPort());
+    HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
     ASSERT_TRUE(server.Ok());
-    HttpResponse page;
-    page.contentType = "text/html";
-    page.body = "<html><body>Zelmora</body></html>";
-    HttpResponse version;
-    HttpResponse executable;
-    version.body = s.version ? s.version : "";
-    executable.contentType = "application/octet-stream";
-    executable.body = s.exe ? ReadWholeFile(VariantExe(s.exe)) : "";
+    HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
+    HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream", s.exe ? ReadWholeFile(VariantExe(s.exe)) : ""};
     if (s.shape)
         s.shape(version, executable);
-    version.status = version.body.empty() && !s.version ? 404 : version.status;
-    executable.status = executable.body.empty() ? 404 : executable.status;
-    server.SetPrefix(QUOREL_WEBAPP_PATH, page);
+    server.SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
     server.SetPrefix(kVersionTarget, version);
     server.SetPrefix(QUOREL_UPDATE_PATH, executable);
+    auto requested = [&](const std::string& target) {
+        const std::vector<HttpRequest> all = server.Requests();
+        return std::any_of(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target == target; });
+    };
     const std::vector<std::string> tempBefore = ListFolder(TempFolder());
 
     ChildProcess installedCopy;
-    if (s.installedRuns) {
-        ASSERT_TRUE(installedCopy.Start(InstalledExe(), InstalledExe()));
-        ASSERT_TRUE(WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, installedCopy.Pid()));
-    }
+    ASSERT_TRUE(!s.installedRuns || (installedCopy.Start(InstalledExe(), InstalledExe()) &&
+                                     WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, installedCopy.Pid())));
     std::string commandLine = s.commandLine;
     if (commandLine.find("%s") != std::string::npos)
         commandLine.replace(commandLine.find("%s"), 2, exe);
@@ -252,7 +192,7 @@ void RunScenario(const Scenario& s)
     HWND window = WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, shell);
     ASSERT_TRUE(window) << "no main window";
     const DWORD opened = GetTickCount();
-    EXPECT_TRUE(WaitUntil([&] { return Requested(server, WebTarget(s.running)); })) << WebTarget(s.running);
+    EXPECT_TRUE(WaitUntil([&] { return requested(WebTarget(s.running)); })) << WebTarget(s.running);
 
     if (s.message == kRealTimer) {
         PostMessageA(window, WM_TIMER, 2, 0);  // another timer's tick is only passed on
@@ -296,20 +236,17 @@ void RunScenario(const Scenario& s)
             CheckLooks(window);
         EXPECT_TRUE(s.message != kRealTimer || !WaitUntil([&] { return server.Count(kVersionTarget) > 1; }, 22000))
             << "the timer fired again";
-        // Closed now, it starts nothing.
-        PostMessageA(window, WM_CLOSE, 0, 0);
+        PostMessageA(window, WM_CLOSE, 0, 0);  // closed now, it starts nothing
     }
-    if (s.end != End::Restarts) {
-        EXPECT_TRUE(WaitUntil([&] { return !ProcessRuns(shell); })) << "the window did not close";
-        EXPECT_EQ(0u, newcomer(exe, shell) + newcomer(InstalledExe(), shell)) << "a copy was started";
-    } else {
-        EXPECT_TRUE(WaitUntil([&] { return !ProcessRuns(shell); })) << "the old process still runs";
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessRuns(shell); })) << "the window did not close";
+    if (s.end == End::Restarts) {
         DWORD restarted = 0;
         EXPECT_TRUE(WaitUntil([&] { return (restarted = newcomer(exe, shell)) != 0; })) << "no restart";
         EXPECT_TRUE(WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, restarted));
-        EXPECT_TRUE(WaitUntil([&] { return Requested(server, WebTarget(s.runningAfter)); }));
+        EXPECT_TRUE(WaitUntil([&] { return requested(WebTarget(s.runningAfter)); }));
         EXPECT_TRUE(ProcessesOf(elsewhere.File(kInstalledExeName)).empty()) << "the decoy was started";
-        KillProcesses(exe);
+    } else {
+        EXPECT_EQ(0u, newcomer(exe, shell) + newcomer(InstalledExe(), shell)) << "a copy was started";
     }
     EXPECT_TRUE(!s.installedRuns || installedCopy.Running()) << "the running installed copy ended";
     KillProcesses(kInstalledExeName);
@@ -319,21 +256,16 @@ void RunScenario(const Scenario& s)
     if (s.held == Held::Download)
         DeleteFileA(download.c_str());  // only the test's own handle kept it
     EXPECT_TRUE(SameImage(exe, s.runningAfter ? s.runningAfter : s.running)) << "the running path";
-    if (s.backupAfter)
-        EXPECT_TRUE(SameImage(backup, s.backupAfter)) << "the backup";
-    else
-        EXPECT_TRUE(s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup : !FileExists(backup));
-    if (s.from != From::InstallPath) {
-        const char* installed = s.installedAfter ? s.installedAfter : s.end == End::HandsOver ? s.running : s.installed;
-        EXPECT_TRUE(SameImage(InstalledExe(), installed)) << "the installed copy";
-    }
+    EXPECT_TRUE(s.backupAfter ? SameImage(backup, s.backupAfter)
+                : s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup : !FileExists(backup));
+    const char* installed = s.installedAfter ? s.installedAfter : s.end == End::HandsOver ? s.running : s.installed;
+    EXPECT_TRUE(s.from == From::InstallPath || SameImage(InstalledExe(), installed)) << "the installed copy";
     for (const std::string& entry : ListFolder(InstallFolder()))
         EXPECT_TRUE(entry == kInstalledExeName || entry == kShortcutFileName || entry == kBackupName) << entry;
-    std::vector<std::string> added;
-    for (const std::string& entry : ListFolder(TempFolder())) {
-        if (std::find(tempBefore.begin(), tempBefore.end(), entry) == tempBefore.end())
-            added.push_back(entry);
-    }
+    std::vector<std::string> added = ListFolder(TempFolder());
+    added.erase(std::remove_if(added.begin(), added.end(),
+                               [&](const std::string& e) { return std::count(tempBefore.begin(), tempBefore.end(), e); }),
+                added.end());
     EXPECT_TRUE(added.empty()) << "left in the temporary folder: " << added.front();
     EXPECT_TRUE(ListFolder(longFolder).empty());
     CheckShortcuts(s, shellExe);

@@ -66,11 +66,6 @@ struct Scenario
     bool looks = false;  // also check the window's layout, icons, system menu and drop acceptance
 };
 
-std::string QuestionText(const std::string& version);
-Box Question(const std::string& version, int answer);
-Box Failure();
-Box Success(int answer);
-
 void RunScenario(const Scenario& scenario);
 inline void PrintTo(const Scenario& scenario, std::ostream* out)
 {

@@ -4,8 +4,22 @@
 
 #include "resource.h"
 #include "scenario/Scenario.h"
+#include "update/UpdateTexts.h"
 
 namespace {
+
+Box Question(const std::string& version, int answer)
+{
+    return {kQuestionCaption, kQuestionBefore + version + kQuestionAfter, "question", "YesNo", answer};
+}
+
+const Box kFailure = {kFailureCaption, std::string(kFailureBefore) + "http://" QUOREL_TEST_HOST + kFailureAfter,
+                      "question", "OK", IDOK};
+
+Box Success(int answer)
+{
+    return {kSuccessCaption, kSuccessText, "question", "YesNo", answer};
+}
 
 void ExeAsHtml(HttpResponse&, HttpResponse& exe)
 {
@@ -56,27 +70,27 @@ const Scenario kScenarios[] = {
 
     // A newer version: the executable is asked for before the question.
     {.name = "DeclinedDownload", .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDNO), Failure()}, .versionRequests = 1, .exeRequests = 1},
+     .boxes = {Question("3.2.0.1", IDNO), kFailure}, .versionRequests = 1, .exeRequests = 1},
     // Only the first 4096 bytes count: a huge valid version, which the downloaded 3.2.0.1 is not.
-    {.name = "VersionFileBeyondOneRead",
+    {.name = "VersionFileBeyondOneRead", .version = "",
      .shape = [](HttpResponse& version, HttpResponse&) { version.body.assign(1 << 20, '7'); }, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question(std::string(4096, '7'), IDYES), Failure()}},
+     .wParam = 1, .boxes = {Question(std::string(4096, '7'), IDYES), kFailure}},
     {.name = "HtmlPageInPlaceOfTheExecutable", .version = "3.2.0.1", .shape = ExeAsHtml, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Failure()}},
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
     // Short of its last bytes its version resource still reads.
     {.name = "ExecutableShortOfItsLastBytes", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Failure()}},
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
     {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = "v3210", .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDYES), Failure()}},
+     .boxes = {Question("3.2.0.1", IDYES), kFailure}},
     {.name = "ConnectionResetMidDownload", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Failure()}},
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
     {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Failure()}},
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
     // The download is written but cannot be moved: the running path gets its image back.
     {.name = "SecondMoveFails", .held = Held::Download, .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDYES), Failure()}},
+     .boxes = {Question("3.2.0.1", IDYES), kFailure}},
     {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
     {.name = "UpdatedAndRestartedFromTheInstallPath", .from = From::InstallPath, .version = "3.2.0.1",

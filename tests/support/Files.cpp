@@ -7,18 +7,6 @@
 #include "framework/AfxHandles.h"
 #include "install/InstallLocation.h"
 
-namespace {
-
-// CMake hands over Unix paths; Wine maps the root to drive Z:.
-std::string WinPath(std::string path)
-{
-    for (char& c : path)
-        c = c == '/' ? '\\' : c;
-    return path[0] == '\\' ? "Z:" + path : path;
-}
-
-}  // namespace
-
 TempDir::TempDir()
 {
     char name[MAX_PATH];
@@ -33,19 +21,14 @@ TempDir::~TempDir()
     RemoveTree(m_path);
 }
 
-std::string ProductExe()
-{
-    return WinPath(QUOREL_PRODUCT_EXE);
-}
-
 std::string VariantExe(const char* name)
 {
-    return WinPath(QUOREL_VARIANT_DIR) + "\\" + name + "\\Quorel.exe";
+    return QUOREL_VARIANT_DIR "\\" + std::string(name) + "\\Quorel.exe";
 }
 
 std::string FixtureExe(const char* name)
 {
-    return WinPath(QUOREL_FIXTURE_DIR) + "\\" + name + ".exe";
+    return QUOREL_FIXTURE_DIR "\\" + std::string(name) + ".exe";
 }
 
 std::string TempFolder()
@@ -75,8 +58,7 @@ std::string ReadWholeFile(const std::string& path)
     DWORD read = 0;
     if (data.empty() || !ReadFile(file.Get(), &data[0], DWORD(data.size()), &read, nullptr))
         return std::string();
-    data.resize(read);
-    return data;
+    return data.substr(0, read);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& data)
@@ -100,14 +82,11 @@ bool MakeDirs(const std::string& folder)
 
 void RemoveTree(const std::string& path)
 {
-    std::string from = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
-    from.push_back('\0');  // the list ends with a second null
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
+    // The shell takes a list of paths that ends with a second null.
+    const std::string from = path.substr(0, path.find_last_not_of('\\') + 1) + '\0';
+    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI};
     if (GetFileAttributesA(from.c_str()) != INVALID_FILE_ATTRIBUTES)
-        SHFileOperationA(&op);
+        SHFileOperationA(&operation);
 }
 
 std::vector<std::string> ListFolder(const std::string& folder)

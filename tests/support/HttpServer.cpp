@@ -127,6 +127,7 @@ void HttpServer::Serve(SOCKET client)
     }
     HttpRequest request;
     const size_t space = head.find(' ');
+    request.method = head.substr(0, space);
     request.target = head.substr(space + 1, head.find(' ', space + 1) - space - 1);
     if (request.target.compare(0, 7, "http://") == 0)  // the absolute form a proxy would get
         request.target.erase(0, request.target.find('/', 7));

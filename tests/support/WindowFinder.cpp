@@ -23,11 +23,10 @@ BOOL CALLBACK Match(HWND window, LPARAM param)
     GetWindowTextA(window, text, sizeof text);
     GetClassNameA(window, name, sizeof name);
     GetWindowThreadProcessId(window, &pid);
-    if (!IsWindowVisible(window) || lstrcmpA(text, s.caption) || (s.className && lstrcmpiA(name, s.className)) ||
-        (s.pid && pid != s.pid))
-        return TRUE;
-    s.found = window;
-    return FALSE;
+    const bool match = IsWindowVisible(window) && !lstrcmpA(text, s.caption) &&
+                       (!s.className || !lstrcmpiA(name, s.className)) && (!s.pid || pid == s.pid);
+    s.found = match ? window : nullptr;
+    return !match;
 }
 
 BOOL CALLBACK FirstText(HWND child, LPARAM param)
@@ -36,9 +35,7 @@ BOOL CALLBACK FirstText(HWND child, LPARAM param)
     GetClassNameA(child, name, sizeof name);
     const LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
     std::string& text = *reinterpret_cast<std::string*>(param);
-    if (lstrcmpiA(name, "Static") || type == SS_ICON || type == SS_BITMAP || !IsWindowVisible(child))
-        return TRUE;
-    text = WindowText(child);
+    text = lstrcmpiA(name, "Static") || type == SS_ICON || !IsWindowVisible(child) ? "" : WindowText(child);
     return text.empty();
 }
 
@@ -76,13 +73,11 @@ std::string MessageBoxText(HWND box)
 
 std::string BoxButtons(HWND box)
 {
-    static const struct { int id; const char* name; } kButtons[] = {{IDOK, "OK"}, {IDCANCEL, "Cancel"},
-                                                                     {IDYES, "Yes"}, {IDNO, "No"}};
     std::string names;
-    for (const auto& b : kButtons) {
-        HWND button = GetDlgItem(box, b.id);
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
+        HWND button = GetDlgItem(box, id);
         if (button && IsWindowVisible(button))
-            names += b.name;
+            names += id == IDOK ? "OK" : id == IDCANCEL ? "Cancel" : id == IDYES ? "Yes" : "No";
     }
     return names;
 }
