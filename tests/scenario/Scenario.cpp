@@ -246,7 +246,7 @@ void RunScenario(const Scenario& s)
         EXPECT_TRUE(WaitUntil([&] { return requested(WebTarget(s.runningAfter)); }));
         EXPECT_TRUE(ProcessesOf(elsewhere.File(kInstalledExeName)).empty()) << "the decoy was started";
     } else {
-        EXPECT_EQ(0u, newcomer(exe, shell) + newcomer(InstalledExe(), shell)) << "a copy was started";
+        EXPECT_EQ(0u, newcomer(exe, shell) + newcomer(kInstalledExeName, shell)) << "a copy was started";
     }
     EXPECT_TRUE(!s.installedRuns || installedCopy.Running()) << "the running installed copy ended";
     KillProcesses(kInstalledExeName);
