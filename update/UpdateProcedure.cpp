@@ -137,10 +137,10 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     if (!exeRequest)
         return UpdateUrlNotOpened;
 
-    CString question(kQuestionBefore);
+    CString question(QUOREL_QUESTION_BEFORE);
     question += serverVersion;
-    question += kQuestionAfter;
-    if (MessageBoxA(GetActiveWindow(), question, kQuestionCaption, MB_YESNO | MB_ICONQUESTION) == IDNO)
+    question += QUOREL_QUESTION_AFTER;
+    if (MessageBoxA(GetActiveWindow(), question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
         return UpdateNotInstalled;
 
     bool downloaded = SaveRemoteToFile(exeRequest.Get(), downloadTarget);

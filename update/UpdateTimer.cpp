@@ -39,15 +39,15 @@ void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
 
     UpdateResult result = g_updateAgent.RunUpdate(kUpdateBaseUrl);
     if (result == UpdateInstalled) {
-        if (MessageBox(kSuccessText, kSuccessCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        if (MessageBox(QUOREL_SUCCESS_TEXT, QUOREL_SUCCESS_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDYES) {
             g_restartRequested = true;
             SendMessage(WM_CLOSE, 0, 0);
         }
     } else if (result == UpdateTransferFailed || result == UpdateNotInstalled) {
-        CString text(kFailureBefore);
+        CString text(QUOREL_FAILURE_BEFORE);
         text += kHomePageUrl;
-        text += kFailureAfter;
-        MessageBox(text, kFailureCaption, MB_OK | MB_ICONQUESTION);
+        text += QUOREL_FAILURE_AFTER;
+        MessageBox(text, QUOREL_FAILURE_CAPTION, MB_OK | MB_ICONQUESTION);
     }
     Default();
 }

@@ -229,7 +229,7 @@ void RunScenario(const Scenario& s)
         DWORD_PTR ignored = 0;
         EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored)) << "not responding";
         EXPECT_TRUE(!s.maxMs || GetTickCount() - triggered <= s.maxMs) << GetTickCount() - triggered << " ms";
-        for (const char* caption : {kQuestionCaption, kSuccessCaption, kFailureCaption, QUOREL_ABOUT_CAPTION})
+        for (const char* caption : {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
             EXPECT_FALSE(FindTopWindow(caption, "#32770", shell)) << "an unexpected box: " << caption;
         EXPECT_TRUE(IsWindowEnabled(window) && IsWindowVisible(window));
         if (s.looks)

@@ -10,15 +10,15 @@ namespace {
 
 Box Question(const std::string& version, int answer)
 {
-    return {kQuestionCaption, kQuestionBefore + version + kQuestionAfter, "question", "YesNo", answer};
+    return {QUOREL_QUESTION_CAPTION, QUOREL_QUESTION_BEFORE + version + QUOREL_QUESTION_AFTER, "question", "YesNo", answer};
 }
 
-const Box kFailure = {kFailureCaption, std::string(kFailureBefore) + "http://" QUOREL_TEST_HOST + kFailureAfter,
+const Box kFailure = {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "http://" QUOREL_TEST_HOST QUOREL_FAILURE_AFTER,
                       "question", "OK", IDOK};
 
 Box Success(int answer)
 {
-    return {kSuccessCaption, kSuccessText, "question", "YesNo", answer};
+    return {QUOREL_SUCCESS_CAPTION, QUOREL_SUCCESS_TEXT, "question", "YesNo", answer};
 }
 
 void ExeAsHtml(HttpResponse&, HttpResponse& exe)
