@@ -1,7 +1,12 @@
 #pragma once
 // Constants fixed when Quorel.exe is built (the CMake cache variables of its build).
 
-// "http://<web application host>/touch/default/type/ipad/source/software?ver"; the version follows directly.
+// The web application's path and query; the running version follows directly.
+#define QUOREL_WEBAPP_PATH "/touch/default/type/ipad/source/software?ver"
+// The update server's folder.
+#define QUOREL_UPDATE_PATH "/update/"
+
+// "http://<web application host>" QUOREL_WEBAPP_PATH.
 extern const char kWebAppUrlPrefix[];
 // "http://<vendor host>/update/": the update server's base address, ending in "/".
 extern const char kUpdateBaseUrl[];

@@ -8,8 +8,6 @@
 
 #include "support/Files.h"
 #include "support/HttpServer.h"
-#include "support/InstallState.h"
-#include "support/Paths.h"
 #include "support/Process.h"
 #include "support/WindowFinder.h"
 #include "update/UpdateAgent.h"
@@ -42,7 +40,7 @@ void BenchDownload()
     HttpResponse response;
     response.contentType = "application/octet-stream";
     response.body.assign(kSize, 'Q');
-    server.Set("/update/Quorel.exe", response);
+    server.SetPrefix("/update/Quorel.exe", response);
 
     TempDir dir;
     const std::string target = dir.File("download.bin");
@@ -86,17 +84,17 @@ void BenchVersions()
 
 void BenchStart()
 {
-    HttpServer server(TestHostPort());
+    HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
     HttpResponse page;
     page.contentType = "text/html";
     page.body = "<html><body>bench</body></html>";
     server.SetPrefix("/touch/", page);
 
-    KillQuorelProcesses();
+    KillProcesses("Quorel.exe");
     ResetInstallState();
     MakeDirs(InstallFolder());
     CopyTo(VariantExe("v3200"), InstalledExe());
-    WriteWholeFile(MarkerLink(), "");
+    WriteWholeFile(ShortcutLinks().front(), "");
     TempDir dir;
     const std::string exe = dir.File("Quorel.exe");
     CopyTo(VariantExe("v3200"), exe);
@@ -105,13 +103,12 @@ void BenchStart()
     const int kRuns = 5;
     SIZE_T peak = 0;
     for (int run = 0; run < kRuns; ++run) {
-        server.ClearRequests();
         ChildProcess process;
         LARGE_INTEGER start = Now();
         process.Start(exe, "", dir.Path());
         HWND window = WaitForWindow("Zelmora " QUOREL_TEST_HOST, "#32770", 30000, process.Pid());
         windowTotal += Seconds(start, Now());
-        server.WaitForPrefix("/touch/", 30000);
+        WaitUntil([&] { return server.Count("/touch/") > size_t(run); }, 30000);
         requestTotal += Seconds(start, Now());
         PROCESS_MEMORY_COUNTERS counters = {};
         counters.cb = sizeof counters;
@@ -124,7 +121,7 @@ void BenchStart()
     Report("start to main window, mean of 5", windowTotal / kRuns, "s");
     Report("start to web application request, mean of 5", requestTotal / kRuns, "s");
     Report("peak working set of the running shell", peak / 1024.0, "KB");
-    KillQuorelProcesses();
+    KillProcesses("Quorel.exe");
     ResetInstallState();
 }
 

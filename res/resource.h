@@ -9,6 +9,12 @@
 
 #define IDM_ABOUTBOX     0x0010
 
+// Texts of the About box and the main window, for the resource script, the code and the tests.
+#define QUOREL_ABOUT_CAPTION  "关于 Tovrask"
+#define QUOREL_ABOUT_NAME     "Tovrask"
+#define QUOREL_ABOUT_MENU     "关于 Tovrask(&A)..."
+#define QUOREL_DROP_NOTICE    "WM_DROPFILES"
+
 #ifndef IDC_STATIC
 #define IDC_STATIC       (-1)
 #endif

@@ -7,6 +7,8 @@
 #   QUOREL_FORCE_XVFB=1 scripts/run.sh
 #                                    headless (also without DISPLAY): a private virtual display, the boxes
 #                                    answered "Yes" automatically, and a screenshot of each stage
+#   QUOREL_DEMO_ARCH=x86_64 scripts/run.sh
+#                                    the 64-bit build instead of the shipped i686 one
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/ensure-deps.sh" || exit 1
@@ -17,8 +19,14 @@ next=$root/build/demo-next
 prefix=$demo/wineprefix
 shots=$demo/screenshots
 events=$demo/events.log
-tools=$demo/tools
-helper=$tools/demo_helper.exe
+helper=$demo/tests/demo_helper.exe
+. "$root/scripts/wine.sh"
+arch=${QUOREL_DEMO_ARCH:-i686}
+if [ "$arch" = i686 ] && [ "$QUOREL_RUNS_I686" = 0 ]; then
+    # The shipped build is i686, but Wine runs 32-bit programs only where the kernel runs them.
+    echo "This machine's kernel runs no 32-bit programs: the demo runs the x86_64 build instead."
+    arch=x86_64
+fi
 # Beside the prefix, where the Wine wrapper finds the root to trust (with trust-root.exe).
 pki=$demo/test-pki
 wine_run=$root/tests/wine-run.sh
@@ -189,7 +197,7 @@ reset_prefix() {
     rm -f "$drive_c/users/$user/Temp/Quorel.exe"
 }
 
-mkdir -p "$demo" "$shots" "$tools"
+mkdir -p "$demo" "$shots"
 rm -f "$shots"/*.png "$events"
 
 step "Starting the demo server (web application and update server) on loopback"
@@ -211,15 +219,16 @@ caption="Zelmora $host"
 say "   http://$host/touch/default/type/ipad/source/software?ver...  (the web application)"
 say "   http://$host/update/update.txt  answers $new_version, and /update/Quorel.exe serves that version"
 
-build() {  # build DIR VERSION
-    local dir=$1 version=$2 log=$1/build.log
+build() {  # build DIR VERSION [EXTRA TARGET]: the extra target needs the tests' support library
+    local dir=$1 version=$2 log=$1/build.log tests=OFF
+    [ -n "${3:-}" ] && tests=ON
     mkdir -p "$dir"
     say "   Quorel.exe $version with both hosts at $host  (log: ${log#"$root"/})"
-    if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686.cmake" \
+    if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" \
                -DQUOREL_WEBAPP_HOST="$host" -DQUOREL_VENDOR_HOST="$host" -DQUOREL_VERSION="$version" \
                -DQUOREL_SIGN_CERT="$pki/vendor.pem" -DQUOREL_SIGN_KEY="$pki/vendor.key" \
-               -DQUOREL_SIGN_CAFILE="$pki/root.pem" -DQUOREL_BUILD_TESTS=OFF &&
-           cmake --build "$dir" -j"$jobs" --target Quorel; } >"$log" 2>&1; then
+               -DQUOREL_SIGN_CAFILE="$pki/root.pem" -DQUOREL_BUILD_TESTS=$tests &&
+           cmake --build "$dir" -j"$jobs" --target Quorel ${3:-}; } >"$log" 2>&1; then
         tail -n 30 "$log"
         fail "the build of Quorel.exe $version failed (see ${log#"$root"/})"
     fi
@@ -231,19 +240,15 @@ if [ ! -f "$pki/vendor.pem" ] || [ ! -f "$pki/root.cer" ]; then
     bash "$root/tests/pki/make-test-pki.sh" "$pki" Demo || fail "the demo PKI could not be made"
 fi
 if [ ! -f "$pki/trust-root.exe" ] || [ "$root/tests/pki/TrustRoot.cpp" -nt "$pki/trust-root.exe" ]; then
-    i686-w64-mingw32-g++-posix -static -Os -s -I"$root" -o "$pki/trust-root.exe" "$root/tests/pki/TrustRoot.cpp" \
+    $arch-w64-mingw32-g++-posix -static -Os -s -I"$root" -o "$pki/trust-root.exe" "$root/tests/pki/TrustRoot.cpp" \
         -lcrypt32 || fail "the root-trusting tool did not build"
 fi
 say "   Publisher: $(openssl x509 -in "$pki/vendor.pem" -noout -subject -nameopt compat | sed 's/^subject=//')"
 say "   Root:      $(openssl x509 -in "$pki/root.pem" -noout -subject -nameopt compat | sed 's/^subject=//'), trusted in the demo's Wine prefix only"
 
-step "Building (i686, the shipped build), signed by the demo publisher"
-build "$demo" 3.2.0.0
+step "Building ($arch$([ "$arch" = i686 ] && echo ", the shipped build")), signed by the demo publisher"
+build "$demo" 3.2.0.0 demo_helper
 build "$next" "$new_version"
-if [ ! -f "$helper" ] || [ "$root/scripts/demo_helper.cpp" -nt "$helper" ]; then
-    i686-w64-mingw32-g++-posix -municode -static -Os -s -o "$helper" "$root/scripts/demo_helper.cpp" -luser32 \
-        || fail "the demo helper did not build"
-fi
 
 if [ "$headless" = 1 ]; then
     quorel_start_xvfb 110 || fail "no virtual display"

@@ -2,11 +2,12 @@
 # Builds Quorel for i686 and x86_64 and runs every test under Wine, headless.
 #   scripts/test.sh                 both architectures
 #   QUOREL_ARCHS=i686 scripts/test.sh
-#   QUOREL_CTEST_ARGS="-L e2e" scripts/test.sh
+#   QUOREL_CTEST_ARGS="-L scenario" scripts/test.sh
+# The tests run on Wine's null graphics driver: real windows and boxes, no display. Under X without a
+# window manager Wine waits seconds for every window it hides.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/ensure-deps.sh" || exit 1
-. "$root/scripts/xvfb.sh"
 . "$root/scripts/wine.sh"
 
 archs=${QUOREL_ARCHS:-"i686 x86_64"}
@@ -21,12 +22,9 @@ cleanup() {
             WINEPREFIX="$root/build/$arch/wineprefix" wineserver -k >/dev/null 2>&1 || true
         fi
     done
-    quorel_stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-quorel_start_xvfb 90 || exit 1
 
 for arch in $archs; do
     build="$root/build/$arch"
@@ -43,11 +41,10 @@ for arch in $archs; do
     if [ "$arch" = i686 ] && [ "$QUOREL_RUNS_I686" = 0 ]; then
         echo "=== $arch: this machine's kernel runs no 32-bit programs, so Wine cannot run the i686 build here:"
         echo "    it is built and its executable checked, and its Wine tests are skipped"
-        ctest_args="-R ^pe_structure\$"
     fi
     echo "=== $arch: tests"
     # One at a time: the tests share the prefix's install folder and the loopback test port.
-    (cd "$build" && ctest --output-on-failure $ctest_args) 2>&1 | tee "$log"
+    (cd "$build" && env -u DISPLAY ctest --output-on-failure $ctest_args) 2>&1 | tee "$log"
     [ "${PIPESTATUS[0]}" = 0 ] || status=1
     summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
     if [ -n "$summary" ]; then

@@ -45,10 +45,3 @@ foreach(copy v3200-vendor v3201-vendor v3201-renewed v3201-other v3201-impostor 
     list(APPEND signed_copies ${QUOREL_SIGNED_DIR}/${copy}.exe)
 endforeach()
 add_custom_target(quorel_signed_copies DEPENDS ${signed_copies} trust_root)
-
-quorel_add_test(signed_update_test
-    SOURCES update/SignedUpdateTest.cpp
-    LABELS signing
-    TIMEOUT 400)
-add_dependencies(signed_update_test quorel_signed_copies)
-target_compile_definitions(signed_update_test PRIVATE QUOREL_SIGNED_DIR="${QUOREL_SIGNED_DIR}")

@@ -53,7 +53,7 @@ BOOL CZelmoraDlg::PreTranslateMessage(MSG* pMsg)
 LRESULT CZelmoraDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_DROPFILES) {
-        MessageBox("WM_DROPFILES", nullptr, MB_OK);
+        MessageBox(QUOREL_DROP_NOTICE, nullptr, MB_OK);
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }

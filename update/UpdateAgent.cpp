@@ -1,10 +1,10 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "update/TransferLimits.h"
+#include "update/UpdateTexts.h"
 
 namespace {
 
-const char kAgentName[] = "AutoUpdateAgent";
 // Always from the server, never from the cache: a stale version file or executable would defeat the update.
 const DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK |
                          INTERNET_FLAG_NEED_FILE;

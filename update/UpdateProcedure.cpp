@@ -2,14 +2,13 @@
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
 #include "update/Publisher.h"
+#include "update/UpdateTexts.h"
 #include "update/Versions.h"
 #include <aclapi.h>
 #include <string.h>
 
 namespace {
 
-const char kVersionFileName[] = "update.txt";
-const char kBackupName[] = "OldExecutable.bak";
 const DWORD kVersionFileLimit = 4096;
 // The largest PE section table the loader accepts.
 const WORD kMaxSections = 96;
@@ -154,10 +153,10 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     if (!exeRequest)
         return UpdateUrlNotOpened;
 
-    CString question("新版本 ");
+    CString question(QUOREL_QUESTION_BEFORE);
     question += serverVersion;
-    question += " 现在可用，是否下载更新？";
-    if (MessageBoxA(GetActiveWindow(), question, "有新版更新", MB_YESNO | MB_ICONQUESTION) == IDNO)
+    question += QUOREL_QUESTION_AFTER;
+    if (MessageBoxA(GetActiveWindow(), question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
         return UpdateNotInstalled;
 
     bool downloaded = SaveRemoteToFile(exeRequest.Get(), downloadTarget);

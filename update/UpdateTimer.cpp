@@ -1,5 +1,6 @@
 #include "update/UpdateTimer.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateTexts.h"
 #include "framework/AfxHandles.h"
 #include "ui/ZelmoraDlg.h"
 #include "app/BuildConfig.h"
@@ -38,15 +39,15 @@ void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
 
     UpdateResult result = g_updateAgent.RunUpdate(kUpdateBaseUrl);
     if (result == UpdateInstalled) {
-        if (MessageBox("更新成功！是否立刻重新启动程序以使更新生效？", "更新成功！", MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        if (MessageBox(QUOREL_SUCCESS_TEXT, QUOREL_SUCCESS_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDYES) {
             g_restartRequested = true;
             SendMessage(WM_CLOSE, 0, 0);
         }
     } else if (result == UpdateTransferFailed || result == UpdateNotInstalled) {
-        CString text("对不起，更新失败！请手动至");
+        CString text(QUOREL_FAILURE_BEFORE);
         text += kHomePageUrl;
-        text += "下载更新程序。";
-        MessageBox(text, "更新失败！", MB_OK | MB_ICONQUESTION);
+        text += QUOREL_FAILURE_AFTER;
+        MessageBox(text, QUOREL_FAILURE_CAPTION, MB_OK | MB_ICONQUESTION);
     }
     Default();
 }

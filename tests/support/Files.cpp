@@ -1,131 +1,71 @@
 #include "support/Files.h"
 
-#include <atomic>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
-namespace {
-
-const DWORD kPollMs = 50;
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : handle_(h) {}
-    ~FileHandle() { if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-class FindHandle {
-public:
-    FindHandle(const std::string& pattern, WIN32_FIND_DATAA* data) : handle_(FindFirstFileA(pattern.c_str(), data)) {}
-    ~FindHandle() { if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_); }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-std::string WithoutTrailingSlash(std::string path)
-{
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
-}
-
-template <class Cond>
-bool PollUntil(DWORD timeoutMs, Cond cond)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (cond())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(kPollMs);
-    }
-}
-
-}  // namespace
+#include "framework/AfxHandles.h"
+#include "install/InstallLocation.h"
 
 TempDir::TempDir()
 {
-    static std::atomic<unsigned> counter{0};
-    std::string base = TempFolder();
-    for (;;) {
-        std::string candidate = base + "qtest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                std::to_string(GetTickCount()) + "-" + std::to_string(counter++);
-        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-            path_ = candidate + "\\";
-            return;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            return;
-    }
+    char name[MAX_PATH];
+    GetTempFileNameA(TempFolder().c_str(), "qt", 0, name);
+    DeleteFileA(name);
+    CreateDirectoryA(name, nullptr);
+    m_path = std::string(name) + "\\";
 }
 
 TempDir::~TempDir()
 {
-    if (!path_.empty())
-        RemoveTree(path_);
+    RemoveTree(m_path);
 }
 
-std::string WinPath(const std::string& unixPath)
+std::string VariantExe(const char* name)
 {
-    if (unixPath.empty() || unixPath[0] != '/')
-        return unixPath;
-    std::string path = "Z:" + unixPath;
-    for (auto& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
+    return QUOREL_VARIANT_DIR "\\" + std::string(name) + "\\Quorel.exe";
+}
+
+std::string FixtureExe(const char* name)
+{
+    return QUOREL_FIXTURE_DIR "\\" + std::string(name) + ".exe";
 }
 
 std::string TempFolder()
 {
-    char path[MAX_PATH + 1] = "";
-    GetTempPathA(sizeof(path), path);
+    char path[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, path);
     return path;
 }
 
 bool FileExists(const std::string& path)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirExists(const std::string& path)
 {
-    DWORD attributes = GetFileAttributesA(WithoutTrailingSlash(path).c_str());
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string data;
-    char buffer[65536];
+    CKernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string data(file.IsValid() ? GetFileSize(file.Get(), nullptr) : 0, '\0');
     DWORD read = 0;
-    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        data.append(buffer, read);
-    return data;
+    if (data.empty() || !ReadFile(file.Get(), &data[0], DWORD(data.size()), &read, nullptr))
+        return std::string();
+    return data.substr(0, read);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& data)
 {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
-        return false;
+    CKernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    return WriteFile(file.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+    return file.IsValid() && WriteFile(file.Get(), data.data(), DWORD(data.size()), &written, nullptr) &&
            written == data.size();
 }
 
@@ -134,55 +74,99 @@ bool CopyTo(const std::string& from, const std::string& to)
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-bool MakeDirs(const std::string& path)
+bool MakeDirs(const std::string& folder)
 {
-    std::string folder = WithoutTrailingSlash(path);
-    if (DirExists(folder))
-        return true;
-    size_t slash = folder.find_last_of("\\/");
-    if (slash != std::string::npos && slash > 2 && !MakeDirs(folder.substr(0, slash)))
-        return false;
-    return CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    const int result = SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
 }
 
 void RemoveTree(const std::string& path)
 {
-    std::string target = WithoutTrailingSlash(path);
-    DWORD attributes = GetFileAttributesA(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(target.c_str());
-        return;
-    }
-    for (const std::string& name : ListFolder(target))
-        RemoveTree(target + "\\" + name);
-    RemoveDirectoryA(target.c_str());
+    // The shell takes a list of paths that ends with a second null.
+    const std::string from = path.substr(0, path.find_last_not_of('\\') + 1) + '\0';
+    SHFILEOPSTRUCTA operation = {nullptr, FO_DELETE, from.c_str(), nullptr, FOF_NO_UI};
+    if (GetFileAttributesA(from.c_str()) != INVALID_FILE_ATTRIBUTES)
+        SHFileOperationA(&operation);
 }
 
 std::vector<std::string> ListFolder(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    FindHandle find(WithoutTrailingSlash(folder) + "\\*", &data);
-    if (find.Get() == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = data.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(find.Get(), &data));
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
+        if (lstrcmpA(data.cFileName, ".") && lstrcmpA(data.cFileName, ".."))
+            names.push_back(data.cFileName);
+    }
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
     return names;
 }
 
-bool WaitForFile(const std::string& path, DWORD timeoutMs)
+std::string SpecialFolder(int csidl)
 {
-    return PollUntil(timeoutMs, [&] { return FileExists(path); });
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
 }
 
-bool WaitForFileGone(const std::string& path, DWORD timeoutMs)
+std::string InstallFolder()
 {
-    return PollUntil(timeoutMs, [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    return SpecialFolder(CSIDL_COMMON_APPDATA) + kInstallSubFolder;
+}
+
+std::string InstalledExe()
+{
+    return InstallFolder() + kInstalledExeName;
+}
+
+std::vector<std::string> ShortcutLinks()
+{
+    return {InstallFolder() + kShortcutFileName,
+            SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kLinkInFolder,
+            SpecialFolder(CSIDL_COMMON_STARTMENU) + kLinkInFolder,
+            SpecialFolder(CSIDL_COMMON_PROGRAMS) + kLinkInGroup,
+            SpecialFolder(CSIDL_STARTMENU) + kLinkInFolder,
+            SpecialFolder(CSIDL_PROGRAMS) + kLinkInGroup,
+            SpecialFolder(CSIDL_APPDATA) + kLinkInQuickLaunch};
+}
+
+std::vector<std::string> ProgramGroups()
+{
+    return {SpecialFolder(CSIDL_COMMON_PROGRAMS) + kGroupFolder, SpecialFolder(CSIDL_PROGRAMS) + kGroupFolder};
+}
+
+std::string QuickLaunchFolder()
+{
+    const std::string link = ShortcutLinks().back();
+    return link.substr(0, link.rfind('\\') + 1);
+}
+
+void ResetInstallState()
+{
+    for (const std::string& link : ShortcutLinks())
+        DeleteFileA(link.c_str());
+    for (const std::string& group : ProgramGroups())
+        RemoveTree(group);
+    RemoveTree(InstallFolder());
+}
+
+LinkInfo ReadLink(const std::string& lnk)
+{
+    LinkInfo info;
+    CComApartment com;
+    CComRef<IShellLinkA> link;
+    CComRef<IPersistFile> file;
+    wchar_t wide[MAX_PATH * 2];
+    char text[INFOTIPSIZE] = "";
+    if (!MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, wide, MAX_PATH * 2) ||
+        FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.Receive())) || FAILED(file->Load(wide, STGM_READ)) ||
+        FAILED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH)))
+        return info;
+    info.path = text;
+    link->GetArguments(text, sizeof text);
+    info.arguments = text;
+    info.ok = true;
+    return info;
 }

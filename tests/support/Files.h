@@ -1,36 +1,52 @@
 #pragma once
-
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 // A fresh folder under the temporary folder, removed with everything in it at destruction.
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& Path() const { return path_; }  // ends with a backslash
-    std::string File(const std::string& name) const { return path_ + name; }
+    const std::string& Path() const { return m_path; }  // ends with a backslash
+    std::string File(const std::string& name) const { return m_path + name; }
 
 private:
-    std::string path_;
+    std::string m_path;
 };
 
-// "/a/b" becomes "Z:\a\b"; a path that is already a Windows path is returned unchanged.
-std::string WinPath(const std::string& unixPath);
-std::string TempFolder();  // GetTempPathA, with its trailing backslash
+inline std::string ProductExe() { return QUOREL_PRODUCT_EXE; }  // the build's own Quorel.exe
+std::string VariantExe(const char* name);  // variants\<name>\Quorel.exe: copies that talk to the test host
+std::string FixtureExe(const char* name);  // small PE files with known version resources
+std::string TempFolder();                  // GetTempPathA, with its trailing backslash
 
-bool FileExists(const std::string& path);  // a file, not a folder
+bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);  // empty when unreadable
 bool WriteWholeFile(const std::string& path, const std::string& data);
-bool CopyTo(const std::string& from, const std::string& to);  // replaces an existing target
-bool MakeDirs(const std::string& path);                       // every missing folder on the way
-void RemoveTree(const std::string& path);                     // a folder with its contents, or a file
-std::vector<std::string> ListFolder(const std::string& folder);  // names, without "." and ".."
-bool WaitForFile(const std::string& path, DWORD timeoutMs);
-bool WaitForFileGone(const std::string& path, DWORD timeoutMs);
+bool CopyTo(const std::string& from, const std::string& to);
+bool MakeDirs(const std::string& folder);
+void RemoveTree(const std::string& path);
+std::vector<std::string> ListFolder(const std::string& folder);
+
+// The install location and the shortcut placement's files, whether or not they exist.
+std::string SpecialFolder(int csidl);  // without a trailing backslash, as the product composes it
+std::string InstallFolder();
+std::string InstalledExe();
+std::vector<std::string> ShortcutLinks();  // in placement order: marker, desktop, start menus and groups, Quick Launch
+std::vector<std::string> ProgramGroups();
+std::string QuickLaunchFolder();
+void ResetInstallState();
+
+// A .lnk read back through the shell's ShellLink object.
+struct LinkInfo
+{
+    bool ok = false;
+    std::string path;
+    std::string arguments;
+};
+LinkInfo ReadLink(const std::string& lnk);

@@ -1,137 +1,110 @@
 #include "support/WindowFinder.h"
 
-#include <cstring>
+#include "support/Wait.h"
 
 namespace {
 
-const DWORD kPollMs = 50;
-const UINT kTextTimeoutMs = 2000;
+const UINT kTextTimeoutMs = 5000;
 
-struct Criteria {
+struct Search
+{
     const char* caption;
     const char* className;
     DWORD pid;
-    bool visibleOnly;
-    std::vector<HWND>* found;
+    HWND found;
 };
 
-// Reads the caption the window manager holds, so a hung window cannot stall the search.
-std::string StoredText(HWND window)
+BOOL CALLBACK Match(HWND window, LPARAM param)
 {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof(text));
-    return text;
+    Search& s = *reinterpret_cast<Search*>(param);
+    char text[512] = "";
+    char name[64] = "";
+    DWORD pid = 0;
+    GetWindowTextA(window, text, sizeof text);
+    GetClassNameA(window, name, sizeof name);
+    GetWindowThreadProcessId(window, &pid);
+    const bool match = IsWindowVisible(window) && !lstrcmpA(text, s.caption) &&
+                       (!s.className || !lstrcmpiA(name, s.className)) && (!s.pid || pid == s.pid);
+    s.found = match ? window : nullptr;
+    return !match;
 }
 
-BOOL CALLBACK CollectMatching(HWND window, LPARAM param)
+BOOL CALLBACK FirstText(HWND child, LPARAM param)
 {
-    const Criteria& c = *reinterpret_cast<const Criteria*>(param);
-    if (c.visibleOnly && !IsWindowVisible(window))
-        return TRUE;
-    if (c.pid && WindowProcessId(window) != c.pid)
-        return TRUE;
-    if (c.className && lstrcmpiA(WindowClass(window).c_str(), c.className) != 0)
-        return TRUE;
-    if (c.caption && StoredText(window) != c.caption)
-        return TRUE;
-    c.found->push_back(window);
-    return TRUE;
-}
-
-BOOL CALLBACK FindStaticText(HWND child, LPARAM param)
-{
-    if (lstrcmpiA(WindowClass(child).c_str(), "Static") != 0)
-        return TRUE;
-    LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
-    if (type == SS_ICON || type == SS_BITMAP)
-        return TRUE;
-    std::string text = WindowText(child);
-    if (text.empty())
-        return TRUE;
-    *reinterpret_cast<std::string*>(param) = text;
-    return FALSE;
+    char name[64] = "";
+    GetClassNameA(child, name, sizeof name);
+    const LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
+    std::string& text = *reinterpret_cast<std::string*>(param);
+    text = lstrcmpiA(name, "Static") || type == SS_ICON || !IsWindowVisible(child) ? "" : WindowText(child);
+    return text.empty();
 }
 
 }  // namespace
 
-std::vector<HWND> FindWindows(const char* caption, const char* className, DWORD pid, bool visibleOnly)
+HWND FindTopWindow(const char* caption, const char* className, DWORD pid)
 {
-    std::vector<HWND> found;
-    Criteria c = {caption, className, pid, visibleOnly, &found};
-    EnumWindows(CollectMatching, reinterpret_cast<LPARAM>(&c));
+    Search s = {caption, className, pid, nullptr};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitForWindow(const char* caption, const char* className, DWORD timeoutMs, DWORD pid)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindTopWindow(caption, className, pid)) != nullptr; }, timeoutMs);
     return found;
-}
-
-HWND WaitForWindow(const char* caption, const char* className, DWORD timeoutMs, DWORD pid, bool visibleOnly)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        std::vector<HWND> found = FindWindows(caption, className, pid, visibleOnly);
-        if (!found.empty())
-            return found.front();
-        if (GetTickCount() - start >= timeoutMs)
-            return nullptr;
-        Sleep(kPollMs);
-    }
-}
-
-bool WaitForWindowGone(HWND window, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(kPollMs);
-    }
-    return true;
-}
-
-bool PressButton(HWND dialog, int id)
-{
-    if (!IsWindow(dialog))
-        return false;
-    // Posted, not sent: the click may start a modal loop or a long operation in the other process.
-    HWND button = GetDlgItem(dialog, id);
-    if (button)
-        return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
-    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0) != FALSE;
 }
 
 std::string WindowText(HWND window)
 {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length))
-        return StoredText(window);
-    std::string text(length + 1, '\0');
+    char text[8192] = "";
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                             SMTO_ABORTIFHUNG, kTextTimeoutMs, &copied))
-        return StoredText(window);
-    text.resize(strlen(text.c_str()));
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        kTextTimeoutMs, &copied);
     return text;
-}
-
-std::string WindowClass(HWND window)
-{
-    char name[256] = "";
-    GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
-DWORD WindowProcessId(HWND window)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return pid;
 }
 
 std::string MessageBoxText(HWND box)
 {
-    // Windows gives the message text the id 0xFFFF; other implementations use another id.
-    HWND item = GetDlgItem(box, 0xFFFF);
-    if (item)
-        return WindowText(item);
     std::string text;
-    EnumChildWindows(box, FindStaticText, reinterpret_cast<LPARAM>(&text));
+    EnumChildWindows(box, FirstText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+std::string BoxButtons(HWND box)
+{
+    std::string names;
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
+        HWND button = GetDlgItem(box, id);
+        if (button && IsWindowVisible(button))
+            names += id == IDOK ? "OK" : id == IDCANCEL ? "Cancel" : id == IDYES ? "Yes" : "No";
+    }
+    return names;
+}
+
+bool PressButton(HWND dialog, int id)
+{
+    // What the button tells its dialog when clicked; BM_CLICK itself takes seconds under Wine on Xvfb.
+    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id))) != FALSE;
+}
+
+std::string Probe(HWND window)
+{
+    // A hook on the window's thread runs the probe there; Wine loads its DLL into that process.
+    static HMODULE probe = LoadLibraryA(QUOREL_PROBE_DLL);
+    const HOOKPROC hook = reinterpret_cast<HOOKPROC>(GetProcAddress(probe, "ProbeHook"));
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    HHOOK installed = hook ? SetWindowsHookExA(WH_CALLWNDPROC, hook, probe, thread) : nullptr;
+    if (!installed)
+        return "no probe";
+    DWORD_PTR ignored = 0;
+    RemovePropA(window, "QuorelProbe");
+    SendMessageTimeoutA(window, RegisterWindowMessageA("QuorelProbe"), 0, 0, SMTO_NORMAL, kWaitMs, &ignored);
+    UnhookWindowsHookEx(installed);
+    const ATOM answer = ATOM(ULONG_PTR(GetPropA(window, "QuorelProbe")));
+    char text[256] = "no answer";
+    if (answer)
+        GlobalGetAtomNameA(answer, text, sizeof text);
+    GlobalDeleteAtom(answer);
     return text;
 }

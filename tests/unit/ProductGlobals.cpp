@@ -5,8 +5,8 @@
 #include "update/TransferLimits.h"
 #include "update/UpdateAgent.h"
 
-const char kWebAppUrlPrefix[] = "http://" QUOREL_TEST_HOST "/touch/default/type/ipad/source/software?ver";
-const char kUpdateBaseUrl[] = "http://" QUOREL_TEST_HOST "/update/";
+const char kWebAppUrlPrefix[] = "http://" QUOREL_TEST_HOST QUOREL_WEBAPP_PATH;
+const char kUpdateBaseUrl[] = "http://" QUOREL_TEST_HOST QUOREL_UPDATE_PATH;
 const char kHomePageUrl[] = "http://" QUOREL_TEST_HOST;
 const TransferLimits kTransferLimits = {kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
                                          kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
@@ -18,7 +18,7 @@ class CTestApp : public CWinApp
 public:
     CTestApp() : CWinApp(nullptr) {}
 };
-}
+}  // namespace
 
 CTestApp theTestApp;
 CUpdateAgent g_updateAgent;

@@ -1,0 +1,73 @@
+#pragma once
+// A scenario: a machine state, a real Quorel.exe copy started as a user or the platform starts it, a
+// loopback server playing the web application and the update server, what is done to the window,
+// the boxes that must appear in order and how they are answered, and the state left behind.
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/HttpServer.h"
+
+enum class From { AppFolder, Downloads, InstallPath };
+enum class End { Stays, HandsOver, Restarts, Exits };
+enum class Held { Nothing, Backup, Download };  // a file the test holds open, as a running image is held
+
+// Box answers beyond the button ids.
+const int kByEnter = 100;
+const int kByEscape = 101;
+const int kByCloseBox = 102;
+// A trigger message that is not posted: the copy's own 20 s timer is waited for.
+const UINT kRealTimer = WM_APP;
+
+struct Box
+{
+    const char* caption;
+    std::string text;
+    const char* icon;     // as the probe names it: "question", "none", "128"...
+    const char* buttons;  // "YesNo", "OK"
+    int answer;
+};
+
+struct Scenario
+{
+    const char* name;
+    // The machine before the start.
+    const char* installed = "v3200";  // the variant at the install path; nullptr: none
+    bool placed = true;               // the shortcut marker is there
+    bool groups = false;              // the program groups exist
+    bool quickLaunch = true;          // the Quick Launch folder exists
+    const char* commonAppData = nullptr;  // the registry's folder instead: "" or "long"
+    bool installedRuns = false;       // an installed copy runs already
+    Held held = Held::Nothing;
+    // The copy the user starts.
+    const char* running = "v3200";
+    From from = From::AppFolder;
+    std::string fileName = "Quorel.exe";
+    std::string commandLine;  // "%s" stands for the copy's path; "": the path in double quotes
+    // The update server: update.txt (nullptr: none) and the executable of that variant (nullptr: none).
+    const char* version = nullptr;
+    const char* exe = "v3201";
+    void (*shape)(HttpResponse& version, HttpResponse& exe) = nullptr;
+    // What happens to the window.
+    UINT message = 0;
+    WPARAM wParam = 0;
+    std::vector<Box> boxes;
+    DWORD maxMs = 0;  // an upper bound from the message to the end of the boxes; 0: none
+    // What stands afterwards.
+    End end = End::Stays;
+    const char* runningAfter = nullptr;    // the image at the started copy's path; nullptr: unchanged
+    const char* backupAfter = nullptr;     // beside the running copy; nullptr: as it was
+    const char* installedAfter = nullptr;  // nullptr: unchanged, or the started one when it hands over
+    const char* links = nullptr;           // the name in the install folder every shortcut gives; nullptr: none placed
+    int versionRequests = -1;              // -1: not counted
+    int exeRequests = -1;
+    bool looks = false;  // also check the window's layout, icons, system menu and drop acceptance
+};
+
+void RunScenario(const Scenario& scenario);
+inline void PrintTo(const Scenario& scenario, std::ostream* out)
+{
+    *out << scenario.name;
+}

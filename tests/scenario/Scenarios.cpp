@@ -1,0 +1,164 @@
+// Everything a user meets in a real Quorel.exe copy, one row each. Unless a row says otherwise, the
+// copy 3.2.0.0 runs from a folder of its own while the same version is installed with its shortcuts.
+#include <gtest/gtest.h>
+
+#include "resource.h"
+#include "scenario/Scenario.h"
+#include "update/UpdateTexts.h"
+
+namespace {
+
+Box Question(const std::string& version, int answer)
+{
+    return {QUOREL_QUESTION_CAPTION, QUOREL_QUESTION_BEFORE + version + QUOREL_QUESTION_AFTER, "question", "YesNo", answer};
+}
+
+const Box kFailure = {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "http://" QUOREL_TEST_HOST QUOREL_FAILURE_AFTER,
+                      "question", "OK", IDOK};
+
+Box Success(int answer)
+{
+    return {QUOREL_SUCCESS_CAPTION, QUOREL_SUCCESS_TEXT, "question", "YesNo", answer};
+}
+
+void ExeAsHtml(HttpResponse&, HttpResponse& exe)
+{
+    exe = HttpResponse{200, "text/html", "<html><body><h1>Server busy</h1></body></html>"};
+}
+
+const Box kAbout = {QUOREL_ABOUT_CAPTION, QUOREL_ABOUT_NAME, "128", "OK", IDOK};
+Box About(int answer)
+{
+    Box box = kAbout;
+    box.answer = answer;
+    return box;
+}
+
+const Scenario kScenarios[] = {
+    // The main window.
+    {.name = "MainWindowLooksAndWaitsForItsTimer", .versionRequests = 0, .exeRequests = 0, .looks = true},
+    {.name = "EscapeLeavesTheWindowOpen", .message = WM_KEYDOWN, .wParam = VK_ESCAPE},
+    {.name = "EnterLeavesTheWindowOpen", .message = WM_KEYDOWN, .wParam = VK_RETURN},
+    {.name = "DroppedFilesBringUpANoticeCaptionedWithTheName", .fileName = "FittingRoom.exe",
+     .message = WM_DROPFILES, .boxes = {{"FittingRoom", QUOREL_DROP_NOTICE, "none", "OK", IDOK}}},
+    {.name = "AboutBoxClosedWithItsButton", .message = WM_SYSCOMMAND, .wParam = IDM_ABOUTBOX, .boxes = {kAbout}},
+    // The low four bits of a system command are the platform's.
+    {.name = "AboutBoxClosedWithEnter", .message = WM_SYSCOMMAND, .wParam = 0x13, .boxes = {About(kByEnter)}},
+    {.name = "AboutBoxClosedWithEscape", .message = WM_SYSCOMMAND, .wParam = 0x1F, .boxes = {About(kByEscape)}},
+    {.name = "AboutBoxClosedByItsFrame", .message = WM_SYSCOMMAND, .wParam = 0x18, .boxes = {About(kByCloseBox)}},
+    {.name = "OtherSystemCommandsOpenNothing", .message = WM_SYSCOMMAND, .wParam = 0x20},
+    {.name = "CloseButtonEndsTheProgram", .message = WM_SYSCOMMAND, .wParam = SC_CLOSE, .end = End::Exits},
+
+    // The update check: silent unless a newer version is offered.
+    {.name = "RealTimerFiresOnceAfterTwentySeconds", .version = "3.2", .message = kRealTimer,
+     .versionRequests = 1, .exeRequests = 0},
+    {.name = "VersionFileMissing", .message = WM_TIMER, .wParam = 1, .versionRequests = 1, .exeRequests = 0},
+    {.name = "EmptyVersionFile", .version = "", .message = WM_TIMER, .wParam = 1, .exeRequests = 0},
+    {.name = "GarbageVersionFile", .version = "<html><body>Service Unavailable</body></html>", .message = WM_TIMER,
+     .wParam = 1, .exeRequests = 0},
+    {.name = "VersionWithALineBreak", .version = "3.3\r\n", .message = WM_TIMER, .wParam = 1, .exeRequests = 0},
+    {.name = "SameVersion", .version = "3.2", .message = WM_TIMER, .wParam = 1, .exeRequests = 0},
+    {.name = "OlderVersion", .installed = "v3210", .running = "v3210", .version = "3.2.0.1", .message = WM_TIMER,
+     .wParam = 1, .exeRequests = 0},
+    {.name = "RunningCopyWithoutAVersion", .running = "vnone", .version = "3.2.0.1", .message = WM_TIMER,
+     .wParam = 1, .versionRequests = 1, .exeRequests = 0},
+    {.name = "ExecutableMissing", .version = "3.2.0.1", .exe = nullptr, .message = WM_TIMER, .wParam = 1,
+     .exeRequests = 1},
+    {.name = "TrickledVersionFile", .version = "3.2",
+     .shape = [](HttpResponse& version, HttpResponse&) { version.trickleMs = 200; }, .message = WM_TIMER,
+     .wParam = 1, .maxMs = 20000, .versionRequests = 1, .exeRequests = 0},
+
+    // A newer version: the executable is asked for before the question.
+    {.name = "DeclinedDownload", .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
+     .boxes = {Question("3.2.0.1", IDNO), kFailure}, .versionRequests = 1, .exeRequests = 1},
+    // Only the first 4096 bytes count: a huge valid version, which the downloaded 3.2.0.1 is not.
+    {.name = "VersionFileBeyondOneRead", .version = "",
+     .shape = [](HttpResponse& version, HttpResponse&) { version.body.assign(1 << 20, '7'); }, .message = WM_TIMER,
+     .wParam = 1, .boxes = {Question(std::string(4096, '7'), IDYES), kFailure}},
+    {.name = "HtmlPageInPlaceOfTheExecutable", .version = "3.2.0.1", .shape = ExeAsHtml, .message = WM_TIMER,
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+    // Short of its last bytes its version resource still reads.
+    {.name = "ExecutableShortOfItsLastBytes", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }, .message = WM_TIMER,
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+    {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = "v3210", .message = WM_TIMER, .wParam = 1,
+     .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+    {.name = "ConnectionResetMidDownload", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }, .message = WM_TIMER,
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+    {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .message = WM_TIMER,
+     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+    // The download is written but cannot be moved: the running path gets its image back.
+    {.name = "SecondMoveFails", .held = Held::Download, .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
+     .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+    {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
+    {.name = "UpdatedAndRestartedFromTheInstallPath", .from = From::InstallPath, .version = "3.2.0.1",
+     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts,
+     .runningAfter = "v3201", .backupAfter = "v3200", .versionRequests = 1, .exeRequests = 1},
+    // The other instance goes on running from the backup.
+    {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .from = From::InstallPath,
+     .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)},
+     .runningAfter = "v3201", .backupAfter = "v3200"},
+    // Announced longer than sent, then closed cleanly: a whole image arrived, so it is taken.
+    {.name = "ExecutableShorterThanAnnounced", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; },
+     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)},
+     .runningAfter = "v3201", .backupAfter = "v3200"},
+
+    // Self-installation and the shortcuts.
+    {.name = "FirstRunInstallsAndHandsOver", .installed = nullptr, .placed = false, .end = End::HandsOver,
+     .links = "Quorel.exe", .versionRequests = 0},
+    {.name = "NewerCopyReplacesTheInstalledOne", .placed = false, .quickLaunch = false, .running = "v3201",
+     .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = "vnone", .placed = false,
+     .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "SameVersionRenamedStaysAndNamesItself", .placed = false, .groups = true,
+     .fileName = "Zelmora-Setup (2).exe", .links = "Zelmora-Setup (2).exe"},
+    // The second byte of 乗 is the backslash byte.
+    {.name = "OlderCopyWithACodePageName", .installed = "v3201", .placed = false, .fileName = "乗Quorel.exe",
+     .links = "乗Quorel.exe"},
+    {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = "vnone",
+     .links = "Quorel.exe"},
+    // Installed without a version, the installed copy must not reinstall itself for ever.
+    {.name = "CopyWithoutAVersionInstallsOnce", .installed = nullptr, .placed = false, .running = "vnone",
+     .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "QuotedPathWithArguments", .installed = nullptr, .placed = false, .running = "v3201",
+     .commandLine = "\"%s\" -install \"C:\\x y\"", .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "BarePath", .installed = nullptr, .placed = false, .running = "v3201", .commandLine = "%s",
+     .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "NoClosingQuote", .installed = nullptr, .placed = false, .running = "v3201", .commandLine = "\"%s",
+     .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "PathOf257Characters", .installed = nullptr, .placed = false, .running = "v3201",
+     .fileName = "*\\Quorel.exe", .end = End::HandsOver, .links = "Quorel.exe"},
+    {.name = "RenamedCopyIsInstalledAsQuorel", .installed = nullptr, .placed = false, .running = "v3201",
+     .fileName = "Zelmora-Setup (2).exe", .end = End::HandsOver, .links = "Quorel.exe"},
+    // The command line names a file that does not exist: no image was read, so none is installed.
+    {.name = "UnreadableImageNothingInstalled", .installed = nullptr, .placed = false, .running = "v3201",
+     .commandLine = "\"%s-else.exe\"", .links = "Quorel.exe-else.exe"},
+    {.name = "UnreadableImageOlderInstalled", .placed = false, .running = "v3201", .commandLine = "\"%s-else.exe\"",
+     .links = "Quorel.exe-else.exe"},
+    {.name = "CommonAppDataLookupFails", .installed = nullptr, .placed = false, .commonAppData = "",
+     .running = "v3201"},
+    {.name = "InstallPathBeyondMaxPath", .installed = nullptr, .placed = false, .commonAppData = "long",
+     .running = "v3201"},
+    // It cannot replace the running installed copy, and starts it once more all the same.
+    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201", .end = End::HandsOver,
+     .installedAfter = "v3200"},
+    {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
+     .from = From::InstallPath, .commandLine = "%s", .links = "Quorel.exe"},
+};
+
+class Scenarios : public ::testing::TestWithParam<Scenario>
+{
+};
+
+TEST_P(Scenarios, Run)
+{
+    RunScenario(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Quorel, Scenarios, ::testing::ValuesIn(kScenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+}  // namespace
