@@ -7,8 +7,7 @@ BEGIN_MESSAGE_MAP(CZelmoraApp, CWinApp)
 END_MESSAGE_MAP()
 
 // A null name: the framework takes both names from the executable's file name.
-CZelmoraApp::CZelmoraApp()
-    : CWinApp(nullptr)
+CZelmoraApp::CZelmoraApp() : CWinApp(nullptr)
 {
 }
 

@@ -38,7 +38,7 @@ char* DupModuleBaseName()
         *pDot = '\0';
     return _strdup(pName);
 }
-}
+}  // namespace
 
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
@@ -72,8 +72,7 @@ int CWinApp::ExitInstance()
 HICON CWinApp::LoadIcon(UINT nID) const
 {
     return static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nID), IMAGE_ICON,
-                                           ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                           LR_SHARED));
+                                           ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
 }
 
 // No help file ships with the application; the command is accepted and shows nothing.

@@ -144,7 +144,7 @@ void CenterDialog(HWND hWnd, HWND hOwner)
         y = rcArea.top;
     ::SetWindowPos(hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
-}
+}  // namespace
 
 // WM_INITDIALOG, reached through the dialog manager before the window is subclassed.
 BOOL CDialog::HandleInitDialog(HWND hWnd)

@@ -35,7 +35,7 @@ private:
     HWND FindOwner() const;
     void RunModalLoop();
 
-    const CDialogTemplate* m_pTemplate;   // while the dialog is being created
+    const CDialogTemplate* m_pTemplate;  // while the dialog is being created
     int m_nModalResult;
     BOOL m_bContinueModal;
 };

@@ -88,10 +88,9 @@ BOOL ClassIdFromItemClass(const BYTE* pClass, CLSID* pclsid)
     text[i] = 0;
     return text[0] == L'{' && SUCCEEDED(::CLSIDFromString(text, pclsid));
 }
-}
+}  // namespace
 
-CDialogTemplate::CDialogTemplate()
-    : m_nControls(0), m_controls()
+CDialogTemplate::CDialogTemplate() : m_nControls(0), m_controls()
 {
 }
 
@@ -118,26 +117,26 @@ BOOL CDialogTemplate::SetTemplate(const BYTE* pSource, DWORD cbTemplate)
     DWORD dwStyle;
     DWORD countPos;
     if (bExtended) {
-        in.Dword();                 // help id
-        in.Dword();                 // extended style
+        in.Dword();  // help id
+        in.Dword();  // extended style
         dwStyle = in.Dword();
         countPos = in.Pos();
     } else {
         in = CTemplateReader(pSource, cbTemplate);
         dwStyle = in.Dword();
-        in.Dword();                 // extended style
+        in.Dword();  // extended style
         countPos = in.Pos();
     }
     const WORD cItems = in.Word();
-    in.Skip(4 * sizeof(WORD));      // x, y, cx, cy
-    in.NameOrOrdinal();             // menu
-    in.NameOrOrdinal();             // window class
-    in.String();                    // caption
+    in.Skip(4 * sizeof(WORD));  // x, y, cx, cy
+    in.NameOrOrdinal();         // menu
+    in.NameOrOrdinal();         // window class
+    in.String();                // caption
     if (dwStyle & DS_SETFONT) {
-        in.Word();                  // point size
+        in.Word();  // point size
         if (bExtended)
-            in.Skip(sizeof(WORD) + 2 * sizeof(BYTE));   // weight, italic, character set
-        in.String();                // face name
+            in.Skip(sizeof(WORD) + 2 * sizeof(BYTE));  // weight, italic, character set
+        in.String();                                   // face name
     }
     if (!in.Ok())
         return FALSE;
@@ -158,12 +157,12 @@ BOOL CDialogTemplate::SetTemplate(const BYTE* pSource, DWORD cbTemplate)
         const DWORD itemStart = in.Pos();
         AfxControlItem control = {};
         if (bExtended) {
-            in.Dword();             // help id
-            in.Dword();             // extended style
+            in.Dword();  // help id
+            in.Dword();  // extended style
             control.dwStyle = in.Dword();
         } else {
             control.dwStyle = in.Dword();
-            in.Dword();             // extended style
+            in.Dword();  // extended style
         }
         const short x = static_cast<short>(in.Word());
         const short y = static_cast<short>(in.Word());
@@ -171,8 +170,8 @@ BOOL CDialogTemplate::SetTemplate(const BYTE* pSource, DWORD cbTemplate)
         const short cy = static_cast<short>(in.Word());
         control.nID = bExtended ? in.Dword() : in.Word();
         const DWORD classPos = in.NameOrOrdinal();
-        in.NameOrOrdinal();         // title
-        in.Skip(in.Word());         // creation data, counted in bytes after the count
+        in.NameOrOrdinal();  // title
+        in.Skip(in.Word());  // creation data, counted in bytes after the count
         if (!in.Ok())
             break;
 

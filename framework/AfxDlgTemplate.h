@@ -31,7 +31,10 @@ public:
 private:
     BOOL SetTemplate(const BYTE* pSource, DWORD cbTemplate);
 
-    enum { kMaxControls = 16 };
+    enum
+    {
+        kMaxControls = 16
+    };
     CHeapBlock m_block;
     int m_nControls;
     AfxControlItem m_controls[kMaxControls];

@@ -1,7 +1,6 @@
 #include "framework/AfxFileFind.h"
 
-CFileFind::CFileFind()
-    : m_hFind(INVALID_HANDLE_VALUE)
+CFileFind::CFileFind() : m_hFind(INVALID_HANDLE_VALUE)
 {
 }
 

@@ -33,8 +33,8 @@ const AFX_MSGMAP_ENTRY* FindCommandEntry(const AFX_MSGMAP* pMap, UINT nID, int n
 {
     for (; pMap != nullptr; pMap = BaseOf(pMap)) {
         for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->nSig != AfxSig_end; ++pEntry) {
-            if (pEntry->nMessage == WM_COMMAND && pEntry->nCode == static_cast<UINT>(nCode) &&
-                nID >= pEntry->nID && nID <= pEntry->nLastID)
+            if (pEntry->nMessage == WM_COMMAND && pEntry->nCode == static_cast<UINT>(nCode) && nID >= pEntry->nID &&
+                nID <= pEntry->nLastID)
                 return pEntry;
         }
     }
@@ -94,7 +94,7 @@ BOOL DispatchArgument(const VARIANT* pArg, IDispatch** ppDisp)
     }
     return FALSE;
 }
-}
+}  // namespace
 
 IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
 

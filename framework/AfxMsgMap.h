@@ -17,20 +17,20 @@ typedef void (CCmdTarget::*AFX_PMSG)();
 enum AfxSig : UINT_PTR
 {
     AfxSig_end = 0,
-    AfxSig_v_v,       // void ()
-    AfxSig_v_u_l,     // void (UINT, LPARAM)
-    AfxSig_h_v,       // HCURSOR ()
-    AfxSig_v_hdrop,   // void (HDROP)
-    AfxSig_v_uptr,    // void (UINT_PTR)
-    AfxSig_cmd_v,     // void (), for WM_COMMAND entries
+    AfxSig_v_v,      // void ()
+    AfxSig_v_u_l,    // void (UINT, LPARAM)
+    AfxSig_h_v,      // HCURSOR ()
+    AfxSig_v_hdrop,  // void (HDROP)
+    AfxSig_v_uptr,   // void (UINT_PTR)
+    AfxSig_cmd_v,    // void (), for WM_COMMAND entries
 };
 
 struct AFX_MSGMAP_ENTRY
 {
     UINT nMessage;
-    UINT nCode;       // WM_COMMAND: the notification code
-    UINT nID;         // WM_COMMAND: the first command id
-    UINT nLastID;     // WM_COMMAND: the last command id
+    UINT nCode;    // WM_COMMAND: the notification code
+    UINT nID;      // WM_COMMAND: the first command id
+    UINT nLastID;  // WM_COMMAND: the last command id
     UINT_PTR nSig;
     AFX_PMSG pfn;
 };
@@ -41,24 +41,30 @@ struct AFX_MSGMAP
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
-#define DECLARE_MESSAGE_MAP() \
-protected: \
+#define DECLARE_MESSAGE_MAP()                     \
+protected:                                        \
     static const AFX_MSGMAP* GetThisMessageMap(); \
     virtual const AFX_MSGMAP* GetMessageMap() const;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass) \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() \
-    { \
-        using ThisClass [[maybe_unused]] = theClass; \
-        using TheBaseClass = baseClass; \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)        \
+    const AFX_MSGMAP* theClass::GetMessageMap() const \
+    {                                                 \
+        return GetThisMessageMap();                   \
+    }                                                 \
+    const AFX_MSGMAP* theClass::GetThisMessageMap()   \
+    {                                                 \
+        using ThisClass [[maybe_unused]] = theClass;  \
+        using TheBaseClass = baseClass;               \
         static const AFX_MSGMAP_ENTRY s_entries[] = {
 
-#define END_MESSAGE_MAP() \
-            {0, 0, 0, 0, AfxSig_end, nullptr} \
-        }; \
-        static const AFX_MSGMAP s_map = {&TheBaseClass::GetThisMessageMap, &s_entries[0]}; \
-        return &s_map; \
+#define END_MESSAGE_MAP()                                                              \
+    {                                                                                  \
+        0, 0, 0, 0, AfxSig_end, nullptr                                                \
+    }                                                                                  \
+    }                                                                                  \
+    ;                                                                                  \
+    static const AFX_MSGMAP s_map = {&TheBaseClass::GetThisMessageMap, &s_entries[0]}; \
+    return &s_map;                                                                     \
     }
 
 // Handlers are given as they are declared in the class (or in a base); each entry converts the
@@ -67,31 +73,35 @@ protected: \
 #define AFX_MSG_ENTRY(message, sig, signature, handler) \
     {message, 0, 0, 0, sig, reinterpret_cast<AFX_PMSG>(static_cast<signature>(&ThisClass::handler))},
 
-#define ON_WM_SYSCOMMAND()    AFX_MSG_ENTRY(WM_SYSCOMMAND, AfxSig_v_u_l, void (CWnd::*)(UINT, LPARAM), OnSysCommand)
-#define ON_WM_PAINT()         AFX_MSG_ENTRY(WM_PAINT, AfxSig_v_v, void (CWnd::*)(), OnPaint)
+#define ON_WM_SYSCOMMAND() AFX_MSG_ENTRY(WM_SYSCOMMAND, AfxSig_v_u_l, void (CWnd::*)(UINT, LPARAM), OnSysCommand)
+#define ON_WM_PAINT() AFX_MSG_ENTRY(WM_PAINT, AfxSig_v_v, void (CWnd::*)(), OnPaint)
 #define ON_WM_QUERYDRAGICON() AFX_MSG_ENTRY(WM_QUERYDRAGICON, AfxSig_h_v, HCURSOR (CWnd::*)(), OnQueryDragIcon)
-#define ON_WM_DROPFILES()     AFX_MSG_ENTRY(WM_DROPFILES, AfxSig_v_hdrop, void (CWnd::*)(HDROP), OnDropFiles)
-#define ON_WM_CANCELMODE()    AFX_MSG_ENTRY(WM_CANCELMODE, AfxSig_v_v, void (CWnd::*)(), OnCancelMode)
-#define ON_WM_TIMER()         AFX_MSG_ENTRY(WM_TIMER, AfxSig_v_uptr, void (CWnd::*)(UINT_PTR), OnTimer)
-#define ON_WM_CLOSE()         AFX_MSG_ENTRY(WM_CLOSE, AfxSig_v_v, void (CWnd::*)(), OnClose)
+#define ON_WM_DROPFILES() AFX_MSG_ENTRY(WM_DROPFILES, AfxSig_v_hdrop, void (CWnd::*)(HDROP), OnDropFiles)
+#define ON_WM_CANCELMODE() AFX_MSG_ENTRY(WM_CANCELMODE, AfxSig_v_v, void (CWnd::*)(), OnCancelMode)
+#define ON_WM_TIMER() AFX_MSG_ENTRY(WM_TIMER, AfxSig_v_uptr, void (CWnd::*)(UINT_PTR), OnTimer)
+#define ON_WM_CLOSE() AFX_MSG_ENTRY(WM_CLOSE, AfxSig_v_v, void (CWnd::*)(), OnClose)
 
 // A command (menu item, accelerator or button click) with this id; memberFxn is "OnX" or "CBase::OnX".
 #define ON_COMMAND(id, memberFxn) \
-    {WM_COMMAND, 0, static_cast<UINT>(id), static_cast<UINT>(id), AfxSig_cmd_v, \
+    {WM_COMMAND,                  \
+     0,                           \
+     static_cast<UINT>(id),       \
+     static_cast<UINT>(id),       \
+     AfxSig_cmd_v,                \
      static_cast<AFX_PMSG>(&ThisClass::memberFxn)},
 
 // Event parameter codes, one byte per parameter (narrow-string build).
 #define VTS_DISPATCH "\x09"
-#define VTS_BOOL     "\x0B"
-#define VTS_BSTR     "\x0E"
+#define VTS_BOOL "\x0B"
+#define VTS_BSTR "\x0E"
 #define VTS_PVARIANT "\x4C"
 
 // The handler signatures an event sink map supports, each with its parameter codes.
 enum AfxEventSig
 {
-    AfxEventSig_v_b,            // void (BOOL)                VTS_BOOL
-    AfxEventSig_v_s,            // void (LPCTSTR)             VTS_BSTR
-    AfxEventSig_v_disp_pvar,    // void (LPDISPATCH, VARIANT*) VTS_DISPATCH VTS_PVARIANT
+    AfxEventSig_v_b,          // void (BOOL)                VTS_BOOL
+    AfxEventSig_v_s,          // void (LPCTSTR)             VTS_BSTR
+    AfxEventSig_v_disp_pvar,  // void (LPDISPATCH, VARIANT*) VTS_DISPATCH VTS_PVARIANT
 };
 
 struct AFX_EVENTHANDLER
@@ -100,15 +110,18 @@ struct AFX_EVENTHANDLER
     AFX_PMSG pfn;
 };
 
-template <class T> AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(BOOL))
+template <class T>
+AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(BOOL))
 {
     return {AfxEventSig_v_b, reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(BOOL)>(pfn))};
 }
-template <class T> AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPCSTR))
+template <class T>
+AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPCSTR))
 {
     return {AfxEventSig_v_s, reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(LPCSTR)>(pfn))};
 }
-template <class T> AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPDISPATCH, VARIANT*))
+template <class T>
+AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPDISPATCH, VARIANT*))
 {
     return {AfxEventSig_v_disp_pvar,
             reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(LPDISPATCH, VARIANT*)>(pfn))};
@@ -116,9 +129,9 @@ template <class T> AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPDISPATCH, V
 
 struct AFX_EVENTSINKMAP_ENTRY
 {
-    UINT nCtrlID;               // 0 ends the table
+    UINT nCtrlID;  // 0 ends the table
     DISPID dispid;
-    const char* pszParams;      // VTS_ codes; must agree with the handler's signature
+    const char* pszParams;  // VTS_ codes; must agree with the handler's signature
     AFX_EVENTHANDLER handler;
 };
 
@@ -128,25 +141,33 @@ struct AFX_EVENTSINKMAP
     const AFX_EVENTSINKMAP_ENTRY* lpEntries;
 };
 
-#define DECLARE_EVENTSINK_MAP() \
-protected: \
+#define DECLARE_EVENTSINK_MAP()                           \
+protected:                                                \
     static const AFX_EVENTSINKMAP* GetThisEventSinkMap(); \
     virtual const AFX_EVENTSINKMAP* GetEventSinkMap() const;
 
-#define BEGIN_EVENTSINK_MAP(theClass, baseClass) \
-    const AFX_EVENTSINKMAP* theClass::GetEventSinkMap() const { return GetThisEventSinkMap(); } \
-    const AFX_EVENTSINKMAP* theClass::GetThisEventSinkMap() \
-    { \
-        using TheBaseClass = baseClass; \
+#define BEGIN_EVENTSINK_MAP(theClass, baseClass)              \
+    const AFX_EVENTSINKMAP* theClass::GetEventSinkMap() const \
+    {                                                         \
+        return GetThisEventSinkMap();                         \
+    }                                                         \
+    const AFX_EVENTSINKMAP* theClass::GetThisEventSinkMap()   \
+    {                                                         \
+        using TheBaseClass = baseClass;                       \
         static const AFX_EVENTSINKMAP_ENTRY s_entries[] = {
 
 // pfnHandler is the handler's name, alone or qualified by theClass.
 #define ON_EVENT(theClass, id, dispid, pfnHandler, vtsParams) \
     {static_cast<UINT>(id), static_cast<DISPID>(dispid), vtsParams, AfxEventHandler(&theClass::pfnHandler)},
 
-#define END_EVENTSINK_MAP() \
-            {0, 0, nullptr, {}} \
-        }; \
-        static const AFX_EVENTSINKMAP s_map = {&TheBaseClass::GetThisEventSinkMap, &s_entries[0]}; \
-        return &s_map; \
+#define END_EVENTSINK_MAP()                                                                    \
+    {                                                                                          \
+        0, 0, nullptr,                                                                         \
+        {                                                                                      \
+        }                                                                                      \
+    }                                                                                          \
+    }                                                                                          \
+    ;                                                                                          \
+    static const AFX_EVENTSINKMAP s_map = {&TheBaseClass::GetThisEventSinkMap, &s_entries[0]}; \
+    return &s_map;                                                                             \
     }

@@ -19,7 +19,11 @@ class CTypeAttrHolder
 {
 public:
     explicit CTypeAttrHolder(ITypeInfo* pInfo) : m_pInfo(pInfo), m_pAttr(nullptr) {}
-    ~CTypeAttrHolder() { if (m_pAttr != nullptr) m_pInfo->ReleaseTypeAttr(m_pAttr); }
+    ~CTypeAttrHolder()
+    {
+        if (m_pAttr != nullptr)
+            m_pInfo->ReleaseTypeAttr(m_pAttr);
+    }
     CTypeAttrHolder(const CTypeAttrHolder&) = delete;
     CTypeAttrHolder& operator=(const CTypeAttrHolder&) = delete;
     ITypeInfo* m_pInfo;
@@ -46,7 +50,7 @@ HWND TopLevelOf(HWND hWnd)
     HWND hRoot = ::GetAncestor(hWnd, GA_ROOT);
     return hRoot != nullptr ? hRoot : hWnd;
 }
-}
+}  // namespace
 
 void AfxEnableControlContainer()
 {
@@ -433,8 +437,8 @@ STDMETHODIMP COleControlSite::InPlaceSite::OnUIActivate()
 }
 
 STDMETHODIMP COleControlSite::InPlaceSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc,
-                                                          LPRECT lprcPosRect, LPRECT lprcClipRect,
-                                                          LPOLEINPLACEFRAMEINFO lpFrameInfo)
+                                                            LPRECT lprcPosRect, LPRECT lprcClipRect,
+                                                            LPOLEINPLACEFRAMEINFO lpFrameInfo)
 {
     if (ppFrame == nullptr || ppDoc == nullptr || lprcPosRect == nullptr || lprcClipRect == nullptr)
         return E_POINTER;
@@ -615,8 +619,8 @@ STDMETHODIMP COleControlSite::DispatchFacet::GetIDsOfNames(REFIID, LPOLESTR*, UI
     return E_NOTIMPL;
 }
 
-STDMETHODIMP COleControlSite::AmbientProperties::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags,
-                                                        DISPPARAMS*, VARIANT* pVarResult, EXCEPINFO*, UINT*)
+STDMETHODIMP COleControlSite::AmbientProperties::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*,
+                                                        VARIANT* pVarResult, EXCEPINFO*, UINT*)
 {
     if (!(wFlags & DISPATCH_PROPERTYGET) || pVarResult == nullptr)
         return DISP_E_MEMBERNOTFOUND;
@@ -649,8 +653,7 @@ STDMETHODIMP COleControlSite::EventSink::Invoke(DISPID dispIdMember, REFIID, LCI
     return m_pOwner->OnEvent(dispIdMember, pDispParams);
 }
 
-COleControlContainer::COleControlContainer(CWnd* pWnd)
-    : m_pWnd(pWnd), m_sites(), m_nSites(0), m_pSiteUIActive(nullptr)
+COleControlContainer::COleControlContainer(CWnd* pWnd) : m_pWnd(pWnd), m_sites(), m_nSites(0), m_pSiteUIActive(nullptr)
 {
 }
 

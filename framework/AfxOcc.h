@@ -79,8 +79,9 @@ private:
         STDMETHOD(CanInPlaceActivate)() override;
         STDMETHOD(OnInPlaceActivate)() override;
         STDMETHOD(OnUIActivate)() override;
-        STDMETHOD(GetWindowContext)(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc, LPRECT lprcPosRect,
-                                    LPRECT lprcClipRect, LPOLEINPLACEFRAMEINFO lpFrameInfo) override;
+        STDMETHOD(GetWindowContext)
+        (IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc, LPRECT lprcPosRect, LPRECT lprcClipRect,
+         LPOLEINPLACEFRAMEINFO lpFrameInfo) override;
         STDMETHOD(Scroll)(SIZE scrollExtant) override;
         STDMETHOD(OnUIDeactivate)(BOOL fUndoable) override;
         STDMETHOD(OnInPlaceDeactivate)() override;
@@ -134,13 +135,15 @@ private:
     };
     struct AmbientProperties : DispatchFacet
     {
-        STDMETHOD(Invoke)(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                          VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+        STDMETHOD(Invoke)
+        (DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+         EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
     };
     struct EventSink : DispatchFacet
     {
-        STDMETHOD(Invoke)(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                          VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+        STDMETHOD(Invoke)
+        (DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+         EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
     };
 
     ClientSite m_xClientSite;
@@ -190,7 +193,10 @@ public:
     CWnd* m_pWnd;
 
 private:
-    enum { kMaxSites = 16 };
+    enum
+    {
+        kMaxSites = 16
+    };
     COleControlSite* m_sites[kMaxSites];
     int m_nSites;
     COleControlSite* m_pSiteUIActive;

@@ -1,7 +1,6 @@
 #include "framework/AfxPath.h"
 
-bool ComposePath(char* dest, int destSize, const char* first, const char* second, const char* third,
-                 const char* fourth)
+bool ComposePath(char* dest, int destSize, const char* first, const char* second, const char* third, const char* fourth)
 {
     if (destSize <= 0) {
         return false;

@@ -5,8 +5,8 @@
 
 // dest = first + second (+ third + fourth), bounded by destSize bytes including the NUL. A result
 // that would not fit leaves dest empty and gives false: a cut path would name another file.
-bool ComposePath(char* dest, int destSize, const char* first, const char* second,
-                 const char* third = nullptr, const char* fourth = nullptr);
+bool ComposePath(char* dest, int destSize, const char* first, const char* second, const char* third = nullptr,
+                 const char* fourth = nullptr);
 
 // The last backslash of the path, or nullptr. The second byte of a double-byte character can
 // equal the backslash byte and is never taken for one.

@@ -14,27 +14,26 @@ int LengthOf(const char* psz)
 {
     return psz != nullptr ? lstrlenA(psz) : 0;
 }
-}
+}  // namespace
 
-CString::CString()
-    : m_pch(nullptr), m_nLength(0), m_nCapacity(0)
+CString::CString() : m_pch(nullptr), m_nLength(0), m_nCapacity(0)
 {
 }
 
-CString::CString(const char* psz)
-    : CString()
+CString::CString(const char* psz) : CString()
 {
     Assign(psz, LengthOf(psz));
 }
 
-CString::CString(const CString& other)
-    : CString()
+CString::CString(const CString& other) : CString()
 {
     Assign(other.m_pch, other.m_nLength);
 }
 
 CString::CString(CString&& other) noexcept
-    : m_pch(other.m_pch), m_nLength(other.m_nLength), m_nCapacity(other.m_nCapacity)
+    : m_pch(other.m_pch),
+      m_nLength(other.m_nLength),
+      m_nCapacity(other.m_nCapacity)
 {
     other.m_pch = nullptr;
     other.m_nLength = 0;

@@ -10,7 +10,7 @@ const char kBoundObjectProp[] = "Quorel.CWnd";
 // The message being handled, for Default(). The framework runs on one user-interface thread;
 // AfxWndProc saves and restores it around nested messages.
 MSG g_currentMessage;
-}
+}  // namespace
 
 IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 
@@ -55,8 +55,7 @@ BOOL AfxWalkPreTranslateTree(HWND hWndStop, MSG* pMsg)
     return FALSE;
 }
 
-CWnd::CWnd()
-    : m_hWnd(nullptr), m_pfnSuper(nullptr), m_pCtrlCont(nullptr), m_pCtrlSite(nullptr)
+CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr), m_pCtrlCont(nullptr), m_pCtrlSite(nullptr)
 {
 }
 
@@ -95,8 +94,8 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     if (m_hWnd != nullptr || !::IsWindow(hWnd) || FromHandlePermanent(hWnd) != nullptr)
         return FALSE;
     Bind(hWnd);
-    m_pfnSuper = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
+    m_pfnSuper =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
     return TRUE;
 }
 
@@ -105,24 +104,23 @@ void CWnd::UnsubclassWindow()
     if (m_hWnd == nullptr)
         return;
     // Only if nobody has subclassed the window after us.
-    if (m_pfnSuper != nullptr &&
-        reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == AfxWndProc)
+    if (m_pfnSuper != nullptr && reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == AfxWndProc)
         ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     m_pfnSuper = nullptr;
     Unbind();
 }
 
 // The window sees its creation messages in its own class's procedure and is bound after.
-BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                  CWnd* pParentWnd, UINT nID, void*)
+BOOL CWnd::Create(LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                  UINT nID, void*)
 {
     if (m_hWnd != nullptr)
         return FALSE;
     HWND hParent = pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr;
     HMENU hMenuOrId = (dwStyle & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)) : nullptr;
-    HWND hWnd = ::CreateWindowExA(0, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, hParent, hMenuOrId,
-                                  AfxGetInstanceHandle(), nullptr);
+    HWND hWnd =
+        ::CreateWindowExA(0, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, rect.right - rect.left,
+                          rect.bottom - rect.top, hParent, hMenuOrId, AfxGetInstanceHandle(), nullptr);
     if (hWnd == nullptr)
         return FALSE;
     if (!SubclassWindow(hWnd)) {

@@ -55,9 +55,8 @@ public:
     // An ActiveX control as child nID of pParentWnd, bound to this object. pPersist: an IStream*
     // holding the control's persisted state, or null for a new control. The window name is not
     // used; licensed controls (bstrLicKey) and storage-based state (bStorage) are not supported.
-    BOOL CreateControl(REFCLSID clsid, LPCTSTR pszWindowName, DWORD dwStyle, const RECT& rect,
-                       CWnd* pParentWnd, UINT nID, void* pPersist = nullptr, BOOL bStorage = FALSE,
-                       BSTR bstrLicKey = nullptr);
+    BOOL CreateControl(REFCLSID clsid, LPCTSTR pszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                       UINT nID, void* pPersist = nullptr, BOOL bStorage = FALSE, BSTR bstrLicKey = nullptr);
 
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Sees each queued message for this window or its children before it is dispatched; TRUE keeps it.

@@ -29,8 +29,8 @@ void TakeProgramPath(char (&folder)[256], char (&name)[256])
 CHeapBlock ReadWholeImage(const char* path)
 {
     CHeapBlock image;
-    CKernelHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CKernelHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid()) {
         return image;
     }
@@ -57,7 +57,7 @@ bool ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, co
     bool written = false;
     {
         CKernelHandle file(::CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                         CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         DWORD done = 0;
         written = file.IsValid() && ::WriteFile(file.Get(), image.Get(), image.Size(), &done, nullptr) &&
                   done == image.Size();
@@ -83,8 +83,8 @@ void StartInstalledCopy(const char* installPath)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
-    if (!::CreateProcessA(installPath, nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                          nullptr, &startup, &process)) {
+    if (!::CreateProcessA(installPath, nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                          &startup, &process)) {
         return;
     }
     // Nothing waits for the installed copy: its handles are not used.
@@ -94,8 +94,7 @@ void StartInstalledCopy(const char* installPath)
 
 }  // namespace
 
-InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char (&exeFolder)[256],
-                                   char (&exeName)[256])
+InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char (&exeFolder)[256], char (&exeName)[256])
 {
     TakeProgramPath(exeFolder, exeName);
 

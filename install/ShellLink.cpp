@@ -31,8 +31,8 @@ BOOL WriteShellLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments)
         return FALSE;
     }
     CComRef<IShellLinkA> shellLink;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  shellLink.Receive()))) {
+    if (FAILED(
+            ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shellLink.Receive()))) {
         return FALSE;
     }
     shellLink->SetPath(target);
@@ -56,8 +56,8 @@ void WriteDesktopLink()
     }
     CString target;
     CComRef<IShellLinkA> shellLink;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  shellLink.Receive()))) {
+    if (FAILED(
+            ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shellLink.Receive()))) {
         return;
     }
 

@@ -57,8 +57,7 @@ void PlaceShortcuts(HWND owner, const char* installFolder)
             continue;
         }
         char linkPath[kShortcutPathSize];
-        if (shortcut.groupFolder != nullptr &&
-            ComposePath(linkPath, sizeof linkPath, folder, shortcut.groupFolder)) {
+        if (shortcut.groupFolder != nullptr && ComposePath(linkPath, sizeof linkPath, folder, shortcut.groupFolder)) {
             ::CreateDirectoryA(linkPath, nullptr);
         }
         if (!ComposePath(linkPath, sizeof linkPath, folder, shortcut.linkTail)) {

@@ -44,8 +44,8 @@ void Reveal(HWND box)
     if (!owner || !GetWindowRect(box, &r) || !GetWindowRect(owner, &frame) || r.left < frame.left ||
         r.right > frame.right || r.top < frame.top || r.bottom > frame.bottom)
         return;
-    SetWindowPos(box, nullptr, (frame.left + frame.right - (r.right - r.left)) / 2, frame.bottom - (r.bottom - r.top) / 2,
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(box, nullptr, (frame.left + frame.right - (r.right - r.left)) / 2,
+                 frame.bottom - (r.bottom - r.top) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
@@ -69,7 +69,8 @@ int main(int argc, char** argv)
     const std::string& command = args[first];
     HWND window = nullptr;
     if (command == "wait" && count - first >= 3) {
-        WaitUntil([&] { return (window = Find(args[first + 1], args[first + 3])) != nullptr; }, atoi(args[first + 2].c_str()));
+        WaitUntil([&] { return (window = Find(args[first + 1], args[first + 3])) != nullptr; },
+                  atoi(args[first + 2].c_str()));
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         if (window)

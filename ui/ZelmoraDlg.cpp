@@ -19,8 +19,7 @@ BEGIN_EVENTSINK_MAP(CZelmoraDlg, CDialog)
     ON_EVENT(CZelmoraDlg, IDC_BROWSER, DISPID_DOCUMENTCOMPLETE, OnDocumentComplete, VTS_DISPATCH VTS_PVARIANT)
 END_EVENTSINK_MAP()
 
-CZelmoraDlg::CZelmoraDlg(CWnd* pParent)
-    : CDialog(IDD_MAIN_DIALOG, pParent)
+CZelmoraDlg::CZelmoraDlg(CWnd* pParent) : CDialog(IDD_MAIN_DIALOG, pParent)
 {
     m_hIconSmall = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
     m_hIconBig = AfxGetApp()->LoadIcon(IDI_BIG_ICON);

@@ -6,8 +6,8 @@
 namespace {
 
 // Always from the server, never from the cache: a stale version file or executable would defeat the update.
-const DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK |
-                         INTERNET_FLAG_NEED_FILE;
+const DWORD kOpenFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
 const DWORD kCanonicalSize = 1024;
 const DWORD kDownloadBlockSize = 4096;
 
@@ -61,10 +61,9 @@ bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
     return true;
 }
 
-}
+}  // namespace
 
-CUpdateAgent::CUpdateAgent()
-    : m_hSession(InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0))
+CUpdateAgent::CUpdateAgent() : m_hSession(InternetOpenA(kAgentName, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0))
 {
 }
 
@@ -121,7 +120,8 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     char origin[kCanonicalSize];
     lstrcpynA(origin, canonical, pathOffset + 1);
     if (!m_hConnection || lstrcmpA(m_strConnectionOrigin, origin) != 0) {
-        m_hConnection = CInternetHandle(InternetConnectA(m_hSession.Get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        m_hConnection = CInternetHandle(
+            InternetConnectA(m_hSession.Get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
         m_strConnectionOrigin = m_hConnection ? origin : "";
         if (!m_hConnection)
             return nullptr;

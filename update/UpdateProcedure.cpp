@@ -34,8 +34,8 @@ WORD RunningMachine()
 // alone does not prove the file complete.
 bool IsCompleteExecutable(const char* path)
 {
-    CKernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CKernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER fileSize;
     if (!file.IsValid() || !GetFileSizeEx(file.Get(), &fileSize))
         return false;
@@ -58,8 +58,8 @@ bool IsCompleteExecutable(const char* path)
         IMAGE_OPTIONAL_HEADER32 h32;
         IMAGE_OPTIONAL_HEADER64 h64;
     } optional = {};
-    DWORD optionalSize = header.SizeOfOptionalHeader < sizeof(optional) ? header.SizeOfOptionalHeader
-                                                                          : DWORD(sizeof(optional));
+    DWORD optionalSize =
+        header.SizeOfOptionalHeader < sizeof(optional) ? header.SizeOfOptionalHeader : DWORD(sizeof(optional));
     if (optionalSize < sizeof(optional.h32.Magic) || !ReadAt(file.Get(), optionalOffset, &optional, optionalSize))
         return false;
 
@@ -104,7 +104,7 @@ void TakeFolderPermissions(const char* path)
                           nullptr);
 }
 
-}
+}  // namespace
 
 UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 {

@@ -26,7 +26,7 @@ void StartNewExecutable()
     CKernelHandle threadHandle(process.hThread);
 }
 
-}
+}  // namespace
 
 void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
 {

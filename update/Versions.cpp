@@ -39,7 +39,7 @@ int CompareDigits(const VersionDigits& first, const VersionDigits& second)
     return 0;
 }
 
-}
+}  // namespace
 
 CString FullVersionText(const char* path)
 {

@@ -76,7 +76,8 @@ BEGIN_EVENTSINK_MAP(CTestDialog, CDialog)
     ON_EVENT(CTestDialog, IDC_BROWSER_ITEM, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
 END_EVENTSINK_MAP()
 
-struct EndingCase {
+struct EndingCase
+{
     void (*script)(CTestDialog&);
     INT_PTR result;
     const char* log;
@@ -110,7 +111,8 @@ TEST(ModalLoopTest, EndsEachWayWithTheOwnerDisabledMeanwhile)
     EXPECT_EQ(-1, CDialog(4321).DoModal());  // no such template
 }
 
-struct TemplateCase {
+struct TemplateCase
+{
     UINT nIDTemplate;
     RECT itemDialogUnits;
     bool tabStop;
@@ -218,4 +220,4 @@ TEST(ControlHostTest, KeysReachTheActiveControlBeforeTheDialogManager)
     }
 }
 
-}
+}  // namespace

@@ -95,7 +95,8 @@ END_EVENTSINK_MAP()
 
 const LRESULT kAnyResult = -1;
 
-struct DispatchCase {
+struct DispatchCase
+{
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
@@ -109,7 +110,7 @@ const DispatchCase kDispatchCases[] = {
     {WM_SYSCOMMAND, SC_KEYMENU, 0x50006, "base.syscommand61696;lparam327686;", 0},
     {WM_QUERYDRAGICON, 0, 0, "derived.querydragicon0;", 0x1234},
     {WM_DROPFILES, 0x5678, 0, "derived.dropfiles22136;", kAnyResult},
-    {WM_COMMAND, kCommandA, 0, "base.commandA0;", kAnyResult},                   // a menu command
+    {WM_COMMAND, kCommandA, 0, "base.commandA0;", kAnyResult},                    // a menu command
     {WM_COMMAND, MAKEWPARAM(kCommandB, 1), 0, "derived.commandB0;", kAnyResult},  // an accelerator
     {WM_COMMAND, MAKEWPARAM(kCommandB, BN_CLICKED), 1, "derived.commandB0;", kAnyResult},
     {WM_COMMAND, MAKEWPARAM(kCommandB, BN_SETFOCUS), 1, "", kAnyResult},
@@ -144,7 +145,8 @@ TEST(EventSinkMapTest, CallsTheHandlerWithConvertedArguments)
     V_VARIANTREF(&complete[0]) = &url;
     V_VT(&complete[1]) = VT_DISPATCH;
     V_DISPATCH(&complete[1]) = kPage;
-    const struct {
+    const struct
+    {
         UINT ctrl;
         DISPID dispid;
         VARIANT* args;
@@ -172,4 +174,4 @@ TEST(EventSinkMapTest, CallsTheHandlerWithConvertedArguments)
     ::VariantClear(&status);
 }
 
-}
+}  // namespace

@@ -54,4 +54,4 @@ TEST(CFileFindTest, FindsCodePage936Names)
     finder.Close();
 }
 
-}
+}  // namespace

@@ -52,13 +52,17 @@ struct CommonAppDataOverride
     const bool active;
 
     explicit CommonAppDataOverride(const char* value)
-        : active(value &&
-                 !RegGetValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND, &type, saved,
-                               &size) &&
-                 !RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", REG_EXPAND_SZ, value, lstrlenA(value) + 1))
+        : active(
+              value &&
+              !RegGetValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND, &type, saved,
+                            &size) &&
+              !RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", REG_EXPAND_SZ, value, lstrlenA(value) + 1))
     {
     }
-    ~CommonAppDataOverride() { active && RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", type, saved, size); }
+    ~CommonAppDataOverride()
+    {
+        active&& RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", type, saved, size);
+    }
 };
 
 void Answer(HWND box, int answer)
@@ -96,8 +100,8 @@ void CheckShortcuts(const Scenario& s, const std::string& shellExe)
         SCOPED_TRACE(links[i]);
         const LinkInfo info = ReadLink(links[i]);
         // The marker only where the install folder exists, Quick Launch only where its folder does.
-        const bool placed = s.links ? !(i == 0 && !DirExists(InstallFolder())) && !(i == 6 && !s.quickLaunch)
-                                    : i == 0 && s.placed;
+        const bool placed =
+            s.links ? !(i == 0 && !DirExists(InstallFolder())) && !(i == 6 && !s.quickLaunch) : i == 0 && s.placed;
         EXPECT_EQ(placed, FileExists(links[i]));
         if (!s.links || !info.ok)
             continue;
@@ -153,7 +157,8 @@ void RunScenario(const Scenario& s)
     HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
     ASSERT_TRUE(server.Ok());
     HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
-    HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream", s.exe ? ReadWholeFile(VariantExe(s.exe)) : ""};
+    HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream",
+                            s.exe ? ReadWholeFile(VariantExe(s.exe)) : ""};
     if (s.shape)
         s.shape(version, executable);
     server.SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
@@ -229,7 +234,8 @@ void RunScenario(const Scenario& s)
         DWORD_PTR ignored = 0;
         EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored)) << "not responding";
         EXPECT_TRUE(!s.maxMs || GetTickCount() - triggered <= s.maxMs) << GetTickCount() - triggered << " ms";
-        for (const char* caption : {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
+        for (const char* caption :
+             {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
             EXPECT_FALSE(FindTopWindow(caption, "#32770", shell)) << "an unexpected box: " << caption;
         EXPECT_TRUE(IsWindowEnabled(window) && IsWindowVisible(window));
         if (s.looks)
@@ -256,16 +262,18 @@ void RunScenario(const Scenario& s)
     if (s.held == Held::Download)
         DeleteFileA(download.c_str());  // only the test's own handle kept it
     EXPECT_TRUE(SameImage(exe, s.runningAfter ? s.runningAfter : s.running)) << "the running path";
-    EXPECT_TRUE(s.backupAfter ? SameImage(backup, s.backupAfter)
-                : s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup : !FileExists(backup));
+    EXPECT_TRUE(s.backupAfter            ? SameImage(backup, s.backupAfter)
+                : s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup
+                                         : !FileExists(backup));
     const char* installed = s.installedAfter ? s.installedAfter : s.end == End::HandsOver ? s.running : s.installed;
     EXPECT_TRUE(s.from == From::InstallPath || SameImage(InstalledExe(), installed)) << "the installed copy";
     for (const std::string& entry : ListFolder(InstallFolder()))
         EXPECT_TRUE(entry == kInstalledExeName || entry == kShortcutFileName || entry == kBackupName) << entry;
     std::vector<std::string> added = ListFolder(TempFolder());
-    added.erase(std::remove_if(added.begin(), added.end(),
-                               [&](const std::string& e) { return std::count(tempBefore.begin(), tempBefore.end(), e); }),
-                added.end());
+    added.erase(
+        std::remove_if(added.begin(), added.end(),
+                       [&](const std::string& e) { return std::count(tempBefore.begin(), tempBefore.end(), e); }),
+        added.end());
     EXPECT_TRUE(added.empty()) << "left in the temporary folder: " << added.front();
     EXPECT_TRUE(ListFolder(longFolder).empty());
     CheckShortcuts(s, shellExe);

@@ -10,9 +10,25 @@
 
 #include "support/HttpServer.h"
 
-enum class From { AppFolder, Downloads, InstallPath };
-enum class End { Stays, HandsOver, Restarts, Exits };
-enum class Held { Nothing, Backup, Download };  // a file the test holds open, as a running image is held
+enum class From
+{
+    AppFolder,
+    Downloads,
+    InstallPath
+};
+enum class End
+{
+    Stays,
+    HandsOver,
+    Restarts,
+    Exits
+};
+enum class Held
+{
+    Nothing,
+    Backup,
+    Download
+};  // a file the test holds open, as a running image is held
 
 // Box answers beyond the button ids.
 const int kByEnter = 100;
@@ -34,12 +50,12 @@ struct Scenario
 {
     const char* name;
     // The machine before the start.
-    const char* installed = "v3200";  // the variant at the install path; nullptr: none
-    bool placed = true;               // the shortcut marker is there
-    bool groups = false;              // the program groups exist
-    bool quickLaunch = true;          // the Quick Launch folder exists
+    const char* installed = "v3200";      // the variant at the install path; nullptr: none
+    bool placed = true;                   // the shortcut marker is there
+    bool groups = false;                  // the program groups exist
+    bool quickLaunch = true;              // the Quick Launch folder exists
     const char* commonAppData = nullptr;  // the registry's folder instead: "" or "long"
-    bool installedRuns = false;       // an installed copy runs already
+    bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
     // The copy the user starts.
     const char* running = "v3200";

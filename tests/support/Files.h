@@ -19,7 +19,10 @@ private:
     std::string m_path;
 };
 
-inline std::string ProductExe() { return QUOREL_PRODUCT_EXE; }  // the build's own Quorel.exe
+inline std::string ProductExe()
+{
+    return QUOREL_PRODUCT_EXE;
+}  // the build's own Quorel.exe
 std::string VariantExe(const char* name);  // variants\<name>\Quorel.exe: copies that talk to the test host
 std::string FixtureExe(const char* name);  // small PE files with known version resources
 std::string TempFolder();                  // GetTempPathA, with its trailing backslash

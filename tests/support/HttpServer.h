@@ -25,8 +25,8 @@ struct HttpResponse
 struct HttpRequest
 {
     std::string method;
-    std::string target;   // path and query, as the client sent them
-    std::string headers;  // the header lines after the request line
+    std::string target;                          // path and query, as the client sent them
+    std::string headers;                         // the header lines after the request line
     std::string Header(const char* name) const;  // the first header of that name, trimmed; "" when absent
 };
 

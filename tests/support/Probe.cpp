@@ -10,11 +10,17 @@ namespace {
 
 std::string IconName(HICON icon)
 {
-    static const struct { HINSTANCE module; LPCSTR id; const char* name; } kIcons[] = {
-        {nullptr, IDI_HAND, "error"},     {nullptr, IDI_QUESTION, "question"},
-        {nullptr, IDI_EXCLAMATION, "warning"}, {nullptr, IDI_ASTERISK, "information"},
-        {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), "128"},
-        {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BIG_ICON), "129"}};
+    static const struct
+    {
+        HINSTANCE module;
+        LPCSTR id;
+        const char* name;
+    } kIcons[] = {{nullptr, IDI_HAND, "error"},
+                  {nullptr, IDI_QUESTION, "question"},
+                  {nullptr, IDI_EXCLAMATION, "warning"},
+                  {nullptr, IDI_ASTERISK, "information"},
+                  {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), "128"},
+                  {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BIG_ICON), "129"}};
     for (const auto& known : kIcons) {
         if (icon && icon == LoadIconA(known.module, known.id))
             return known.name;

@@ -48,7 +48,8 @@ std::vector<DWORD> ProcessesOf(const std::string& image)
     PROCESSENTRY32 entry = {sizeof entry};
     for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
         const std::string path = ProcessImage(entry.th32ProcessID);
-        if (!path.empty() && (lstrcmpiA(path.c_str(), image.c_str()) == 0 || lstrcmpiA(entry.szExeFile, image.c_str()) == 0))
+        if (!path.empty() &&
+            (lstrcmpiA(path.c_str(), image.c_str()) == 0 || lstrcmpiA(entry.szExeFile, image.c_str()) == 0))
             pids.push_back(entry.th32ProcessID);
     }
     return pids;

@@ -10,7 +10,8 @@ TEST(QuotedProgramPath, TakesOnlyAPathQuotedWithinTheFirst255Characters)
 {
     const std::string path253 = "C:\\" + std::string(244, 'd') + "\\Q.exe";
     const std::string path254 = "C:\\" + std::string(245, 'd') + "\\Q.exe";
-    const struct {
+    const struct
+    {
         const char* what;
         std::string commandLine;
         std::string path;  // empty: none found
@@ -36,7 +37,8 @@ TEST(SplitProgramPath, SplitsAfterTheLastBackslashOfCodePage936Text)
 {
     // U+4E57 is 0x81 0x5C in code page 936: its second byte is the backslash byte.
     ASSERT_EQ(std::string("\x81\x5C"), std::string("乗"));
-    const struct {
+    const struct
+    {
         std::string path;
         bool fits;
         std::string folder;

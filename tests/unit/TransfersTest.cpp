@@ -22,7 +22,8 @@ TEST(OpenRemote, OpensOnlySuccessFromTheServerAndLeavesTheCanonicalAddress)
     HttpServer server;
     CUpdateAgent agent;
     const std::string tooLong = server.Url("/" + std::string(1100, 'a'));
-    struct Case {
+    struct Case
+    {
         std::string address;
         std::string canonical;
         bool opens;
@@ -60,15 +61,21 @@ TEST(SaveRemoteToFile, WholeBodiesOnlyAndAtEveryBlockEdge)
     HttpServer server;
     CUpdateAgent agent;
     TempDir folder;
-    const struct {
+    const struct
+    {
         size_t size;
         size_t dropAfter;
         const char* into;  // "missing": a missing folder; "full": a device with no space
         bool saved;
     } cases[] = {
-        {0, SIZE_MAX, "", true},     {1, SIZE_MAX, "", true},          {4096, SIZE_MAX, "", true},
-        {4097, SIZE_MAX, "", true},  {100000, SIZE_MAX, "", true},     {20000, 9000, "", false},
-        {3000, SIZE_MAX, "missing", false}, {10000, SIZE_MAX, "full", false},
+        {0, SIZE_MAX, "", true},
+        {1, SIZE_MAX, "", true},
+        {4096, SIZE_MAX, "", true},
+        {4097, SIZE_MAX, "", true},
+        {100000, SIZE_MAX, "", true},
+        {20000, 9000, "", false},
+        {3000, SIZE_MAX, "missing", false},
+        {10000, SIZE_MAX, "full", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size << " bytes, cut after " << c.dropAfter << " into " << c.into);
@@ -110,20 +117,21 @@ TEST(HttpServer, StallsTricklesAndAnnouncesMoreThanItSends)
     server.SetPrefix("/stall", stalled);
     server.SetPrefix("/trickle", trickled);
     server.SetPrefix("/short", announced);
-    const struct {
+    const struct
+    {
         const char* target;
         bool answered;
         const char* body;
         DWORD atLeastMs;
     } cases[] = {{"/stall", false, "", 1900}, {"/trickle", true, "abc", 600}, {"/short", true, "half", 0}};
     CInternetHandle session(InternetOpenA("probe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    CInternetHandle connection(InternetConnectA(session.Get(), "127.0.0.1", server.Port(), nullptr, nullptr,
-                                                INTERNET_SERVICE_HTTP, 0, 0));
+    CInternetHandle connection(
+        InternetConnectA(session.Get(), "127.0.0.1", server.Port(), nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
         const DWORD start = GetTickCount();
-        CInternetHandle request(HttpOpenRequestA(connection.Get(), "GET", c.target, nullptr, nullptr, nullptr,
-                                                 INTERNET_FLAG_RELOAD, 0));
+        CInternetHandle request(
+            HttpOpenRequestA(connection.Get(), "GET", c.target, nullptr, nullptr, nullptr, INTERNET_FLAG_RELOAD, 0));
         DWORD timeoutMs = 2000;
         InternetSetOptionA(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeoutMs, sizeof timeoutMs);
         EXPECT_EQ(c.answered, HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) != FALSE);
