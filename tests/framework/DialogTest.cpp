@@ -12,8 +12,7 @@ const UINT kDeadlineMs = 20000;
 const int kTimedOut = -55;
 
 // A modal dialog that logs what the framework does with it. The scripts run around the binding of
-// m_browser (the shell's own wrapper) to the browser item, if the template has one. `done`, polled,
-// ends the dialog with IDOK; without it nothing but the deadline wakes the loop.
+// m_browser (the shell's own wrapper) to the browser item. `done`, polled, ends the dialog with IDOK.
 class CTestDialog : public CDialog
 {
 public:
@@ -23,18 +22,13 @@ public:
     std::string m_log;
     std::function<void(CTestDialog&)> beforeBind, afterBind;
     std::function<bool()> done;
-    HWND m_hOwner = nullptr;
-    BOOL m_bOwnerEnabled = TRUE;
 
     BOOL OnInitDialog() override
     {
         if (beforeBind)
             beforeBind(*this);
         CDialog::OnInitDialog();
-        m_log += "init;";
-        m_hOwner = ::GetWindow(m_hWnd, GW_OWNER);
-        m_bOwnerEnabled = ::IsWindowEnabled(m_hOwner);
-        SetTimer(1, done ? 20 : kDeadlineMs, nullptr);
+        SetTimer(1, 20, nullptr);
         m_start = ::GetTickCount();
         if (afterBind)
             afterBind(*this);
@@ -47,14 +41,9 @@ public:
             m_log += "pretranslate;";
         return CDialog::PreTranslateMessage(pMsg);
     }
-    void OnClose()
-    {
-        m_log += "close;";
-        Default();
-    }
     void OnTimer(UINT_PTR)
     {
-        if (done && done())
+        if (done())
             EndDialog(IDOK);
         else if (::GetTickCount() - m_start >= kDeadlineMs)
             EndDialog(kTimedOut);
@@ -68,48 +57,12 @@ private:
 };
 
 BEGIN_MESSAGE_MAP(CTestDialog, CDialog)
-    ON_WM_CLOSE()
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CTestDialog, CDialog)
     ON_EVENT(CTestDialog, IDC_BROWSER_ITEM, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
 END_EVENTSINK_MAP()
-
-struct EndingCase
-{
-    void (*script)(CTestDialog&);
-    INT_PTR result;
-    const char* log;
-};
-
-const EndingCase kEndings[] = {
-    {[](CTestDialog& d) { ::PostMessageA(d.m_hWnd, WM_CLOSE, 0, 0); }, IDCANCEL, "init;close;"},
-    {[](CTestDialog& d) { ::PostMessageA(d.GetDlgItem(IDC_EDIT), WM_KEYDOWN, VK_RETURN, 1); }, IDOK,
-     "init;pretranslate;"},  // the default button
-    // The way the shell closes its own window when it hands over to an installed copy.
-    {[](CTestDialog& d) { d.SendMessage(WM_CLOSE); }, IDCANCEL, "init;close;"},
-};
-
-TEST(ModalLoopTest, EndsEachWayWithTheOwnerDisabledMeanwhile)
-{
-    CWnd mainWnd;
-    ASSERT_TRUE(mainWnd.Create("STATIC", "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, RECT{}, nullptr, 0));
-    theTestApp.m_pMainWnd = &mainWnd;
-    for (const EndingCase& c : kEndings) {
-        SCOPED_TRACE(&c - kEndings);
-        CTestDialog dlg(IDD_PLAIN);
-        dlg.afterBind = c.script;
-        EXPECT_EQ(c.result, dlg.DoModal());
-        EXPECT_EQ(c.log, dlg.m_log);
-        EXPECT_EQ(mainWnd.m_hWnd, dlg.m_hOwner);
-        EXPECT_FALSE(dlg.m_bOwnerEnabled);
-        EXPECT_TRUE(::IsWindowEnabled(mainWnd.m_hWnd));
-        EXPECT_EQ(nullptr, dlg.m_hWnd);
-    }
-    theTestApp.m_pMainWnd = nullptr;
-    EXPECT_EQ(-1, CDialog(4321).DoModal());  // no such template
-}
 
 struct TemplateCase
 {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <string>
 
-CWinApp theTestApp;
-
 namespace {
+
+CWinApp theTestApp;  // the framework needs its one application object
 
 // What AfxWinMain does around InitInstance, for a program whose entry point is GoogleTest's main.
 class FrameworkEnvironment : public ::testing::Environment

@@ -29,18 +29,6 @@ TEST(CStringTest, KeepsCodePage936TextAndComposes)
     EXPECT_STREQ("http", buffer);
 }
 
-// The window's icons, at the size the system shows them (the .ico holds 16, 32 and 48 pixels).
-TEST(ApplicationTest, LoadsIconsAtTheSystemSize)
-{
-    ICONINFO info = {};
-    ASSERT_TRUE(::GetIconInfo(theTestApp.LoadIcon(IDI_TEST_ICON), &info));
-    BITMAP bitmap = {};
-    ::GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap);
-    EXPECT_EQ(::GetSystemMetrics(SM_CXICON), bitmap.bmWidth);
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-}
-
 // The install folder's marker link, found by a name that holds a backslash trail byte.
 TEST(CFileFindTest, FindsCodePage936Names)
 {

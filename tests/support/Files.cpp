@@ -103,7 +103,8 @@ std::vector<std::string> ListFolder(const std::string& folder)
     return names;
 }
 
-std::string SpecialFolder(int csidl)
+// Without a trailing backslash, as the product composes it.
+static std::string SpecialFolder(int csidl)
 {
     char path[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);

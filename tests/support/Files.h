@@ -19,10 +19,6 @@ private:
     std::string m_path;
 };
 
-inline std::string ProductExe()
-{
-    return QUOREL_PRODUCT_EXE;
-}  // the build's own Quorel.exe
 std::string VariantExe(const char* name);  // variants\<name>\Quorel.exe: copies that talk to the test host
 std::string FixtureExe(const char* name);  // small PE files with known version resources
 std::string TempFolder();                  // GetTempPathA, with its trailing backslash
@@ -37,7 +33,6 @@ void RemoveTree(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);
 
 // The install location and the shortcut placement's files, whether or not they exist.
-std::string SpecialFolder(int csidl);  // without a trailing backslash, as the product composes it
 std::string InstallFolder();
 std::string InstalledExe();
 std::vector<std::string> ShortcutLinks();  // in placement order: marker, desktop, start menus and groups, Quick Launch

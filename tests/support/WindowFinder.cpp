@@ -29,6 +29,15 @@ BOOL CALLBACK Match(HWND window, LPARAM param)
     return !match;
 }
 
+std::string WindowText(HWND window)
+{
+    char text[8192] = "";
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        kTextTimeoutMs, &copied);
+    return text;
+}
+
 BOOL CALLBACK FirstText(HWND child, LPARAM param)
 {
     char name[64] = "";
@@ -53,15 +62,6 @@ HWND WaitForWindow(const char* caption, const char* className, DWORD timeoutMs, 
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindTopWindow(caption, className, pid)) != nullptr; }, timeoutMs);
     return found;
-}
-
-std::string WindowText(HWND window)
-{
-    char text[8192] = "";
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        kTextTimeoutMs, &copied);
-    return text;
 }
 
 std::string MessageBoxText(HWND box)

@@ -7,7 +7,6 @@
 // null or 0, of that class and process.
 HWND FindTopWindow(const char* caption, const char* className, DWORD pid = 0);
 HWND WaitForWindow(const char* caption, const char* className, DWORD timeoutMs, DWORD pid = 0);
-std::string WindowText(HWND window);
 // A message box's message: its first static text.
 std::string MessageBoxText(HWND box);
 // The visible push buttons among OK, Cancel, Yes and No, named in that order: "OK", "YesNo".
