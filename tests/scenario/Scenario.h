@@ -54,9 +54,10 @@ struct Scenario
     bool placed = true;                   // the shortcut marker is there
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
-    const char* commonAppData = nullptr;  // the registry's folder instead: "" or "long"
+    const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
+    bool privateDownload = false;  // the download target stands, private to its owner as in a user's temporary folder
     // The copy the user starts.
     const char* running = "v3200";
     From from = From::AppFolder;
