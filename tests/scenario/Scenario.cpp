@@ -245,6 +245,8 @@ void RunScenario(const Scenario& s)
         EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
         Answer(box, expected.answer);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
+        DWORD_PTR ignored = 0;
+        EXPECT_TRUE(!s.answersMs || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
     }
 
     if (s.end == End::Stays || s.end == End::HandsOver) {

@@ -71,7 +71,8 @@ struct Scenario
     UINT message = 0;
     WPARAM wParam = 0;
     std::vector<Box> boxes;
-    DWORD maxMs = 0;  // an upper bound from the message to the end of the boxes; 0: none
+    DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes; 0: none
+    DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;
     const char* runningAfter = nullptr;    // the image at the started copy's path; nullptr: unchanged

@@ -123,7 +123,7 @@ const Scenario kScenarios[] = {
     {.name = "ExecutableTrickled", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
      .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure},
-     .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15)},
+     .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15), .answersMs = 2000},
     // Announced longer than sent, then closed cleanly: the whole image, yet short of its announcement.
     {.name = "ExecutableShorterThanAnnounced", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; },
