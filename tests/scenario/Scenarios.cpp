@@ -167,9 +167,9 @@ const Scenario kScenarios[] = {
      .running = "v3201"},
     {.name = "InstallPathBeyondMaxPath", .installed = nullptr, .placed = false, .commonAppData = "long",
      .running = "v3201"},
-    // A file where the install folder would be: nothing can be installed, so this copy stays the user's.
+    // A folder no one may write in: nothing can be installed, so this copy stays the user's.
     {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = nullptr, .placed = false,
-     .commonAppData = "Z:\\dev\\null", .running = "v3201"},
+     .commonAppData = "Z:\\proc", .running = "v3201"},
     // It cannot replace the running installed copy, and starts it once more all the same.
     {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201", .end = End::HandsOver,
      .installedAfter = "v3200"},
