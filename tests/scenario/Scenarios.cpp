@@ -144,9 +144,10 @@ const Scenario kScenarios[] = {
      .links = "Quorel.exe"},
     {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = "vnone",
      .links = "Quorel.exe"},
-    // Installed without a version, the installed copy must not reinstall itself for ever.
+    // Installed without a version, the installed copy must not reinstall itself for ever; shortcuts wait for
+    // an installed copy with a version.
     {.name = "CopyWithoutAVersionInstallsOnce", .installed = nullptr, .placed = false, .running = "vnone",
-     .end = End::HandsOver, .links = "Quorel.exe"},
+     .end = End::HandsOver},
     {.name = "QuotedPathWithArguments", .installed = nullptr, .placed = false, .running = "v3201",
      .commandLine = "\"%s\" -install \"C:\\x y\"", .end = End::HandsOver, .links = "Quorel.exe"},
     {.name = "BarePath", .installed = nullptr, .placed = false, .running = "v3201", .commandLine = "%s",
