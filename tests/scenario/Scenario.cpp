@@ -1,6 +1,8 @@
 #include "scenario/Scenario.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <memory>
@@ -40,6 +42,19 @@ ULONGLONG LastWrite(const std::string& path)
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
     return ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// Inherited entries carry no mark under Wine: a file's DACL is compared with a new file's beside it.
+std::string Dacl(const std::string& path)
+{
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    char* text = nullptr;
+    GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, 0, 0, 0, 0, &sd);
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, 0);
+    const std::string dacl = text ? text : "";
+    LocalFree(text);
+    LocalFree(sd);
+    return dacl;
 }
 
 // Points the prefix's common application-data folder elsewhere for as long as it lives.
@@ -143,6 +158,13 @@ void RunScenario(const Scenario& s)
     const std::string download = TempFolder() + (s.fileName[0] == '*' ? kInstalledExeName : name.c_str());
     ASSERT_TRUE(s.from == From::InstallPath || CopyTo(VariantExe(s.running), exe));
     DeleteFileA(download.c_str());
+    SECURITY_ATTRIBUTES own = {sizeof own, nullptr, FALSE};
+    ASSERT_TRUE(!s.privateDownload || ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                                          "D:P(A;;FA;;;OW)", SDDL_REVISION_1, &own.lpSecurityDescriptor, nullptr));
+    CKernelHandle(s.privateDownload ? CreateFileA(download.c_str(), GENERIC_WRITE, 0, &own, CREATE_ALWAYS, 0, 0) : 0);
+    LocalFree(own.lpSecurityDescriptor);
+    const std::string fresh = folder + "fresh";  // what the folder gives a file of its own
+    ASSERT_TRUE(!s.privateDownload || (WriteWholeFile(fresh, "") && Dacl(download) != Dacl(fresh)));
     ASSERT_TRUE(s.held != Held::Backup || WriteWholeFile(backup, kEarlierBackup));
     CKernelHandle held(s.held == Held::Nothing
                            ? nullptr
@@ -151,8 +173,8 @@ void RunScenario(const Scenario& s)
     // Under the long folder the install path would not fit in MAX_PATH.
     const std::string longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
     ASSERT_TRUE(MakeDirs(longFolder));
-    std::unique_ptr<CommonAppDataOverride> commonAppData(
-        new CommonAppDataOverride(s.commonAppData && *s.commonAppData ? longFolder.c_str() : s.commonAppData));
+    std::unique_ptr<CommonAppDataOverride> commonAppData(new CommonAppDataOverride(
+        s.commonAppData && !strcmp(s.commonAppData, "long") ? longFolder.c_str() : s.commonAppData));
 
     HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
     ASSERT_TRUE(server.Ok());
@@ -223,6 +245,8 @@ void RunScenario(const Scenario& s)
         EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
         Answer(box, expected.answer);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
+        DWORD_PTR ignored = 0;
+        EXPECT_TRUE(!s.answersMs || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
     }
 
     if (s.end == End::Stays || s.end == End::HandsOver) {
@@ -262,6 +286,7 @@ void RunScenario(const Scenario& s)
     if (s.held == Held::Download)
         DeleteFileA(download.c_str());  // only the test's own handle kept it
     EXPECT_TRUE(SameImage(exe, s.runningAfter ? s.runningAfter : s.running)) << "the running path";
+    EXPECT_TRUE(!s.privateDownload || Dacl(exe) == Dacl(fresh)) << "the program kept its download's permissions";
     EXPECT_TRUE(s.backupAfter            ? SameImage(backup, s.backupAfter)
                 : s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup
                                          : !FileExists(backup));

@@ -54,9 +54,10 @@ struct Scenario
     bool placed = true;                   // the shortcut marker is there
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
-    const char* commonAppData = nullptr;  // the registry's folder instead: "" or "long"
+    const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
+    bool privateDownload = false;  // the download target stands, private to its owner as in a user's temporary folder
     // The copy the user starts.
     const char* running = "v3200";
     From from = From::AppFolder;
@@ -70,7 +71,8 @@ struct Scenario
     UINT message = 0;
     WPARAM wParam = 0;
     std::vector<Box> boxes;
-    DWORD maxMs = 0;  // an upper bound from the message to the end of the boxes; 0: none
+    DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes; 0: none
+    DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;
     const char* runningAfter = nullptr;    // the image at the started copy's path; nullptr: unchanged

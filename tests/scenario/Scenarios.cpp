@@ -4,6 +4,7 @@
 
 #include "resource.h"
 #include "scenario/Scenario.h"
+#include "update/TransferLimits.h"
 #include "update/UpdateTexts.h"
 
 namespace {
@@ -25,6 +26,12 @@ Box Success(int answer)
 void ExeAsHtml(HttpResponse&, HttpResponse& exe)
 {
     exe = HttpResponse{200, "text/html", "<html><body><h1>Server busy</h1></body></html>"};
+}
+
+// A limit of the test copies, and the time a box takes to come up and be answered under Wine.
+constexpr DWORD Within(DWORD shippedMs)
+{
+    return shippedMs / QUOREL_TEST_LIMIT_DIVISOR + 4000;
 }
 
 const Box kAbout = {QUOREL_ABOUT_CAPTION, QUOREL_ABOUT_NAME, "128", "OK", IDOK};
@@ -94,7 +101,7 @@ const Scenario kScenarios[] = {
     // The download is written but cannot be moved: the running path gets its image back.
     {.name = "SecondMoveFails", .held = Held::Download, .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
      .boxes = {Question("3.2.0.1", IDYES), kFailure}},
-    {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
+    {.name = "UpdatedWithoutRestart", .privateDownload = true, .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
     {.name = "UpdatedAndRestartedFromTheInstallPath", .from = From::InstallPath, .version = "3.2.0.1",
      .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts,
@@ -103,11 +110,24 @@ const Scenario kScenarios[] = {
     {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .from = From::InstallPath,
      .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)},
      .runningAfter = "v3201", .backupAfter = "v3200"},
-    // Announced longer than sent, then closed cleanly: a whole image arrived, so it is taken.
+
+    // A server that stalls, trickles or stops short.
+    {.name = "VersionFileNeverAnswered", .version = "3.2.0.1",
+     .shape = [](HttpResponse& version, HttpResponse&) { version.stall = true; }, .message = WM_TIMER, .wParam = 1,
+     .maxMs = Within(kAnswerLimitMs), .exeRequests = 0},
+    // Headers and one byte, then silence.
+    {.name = "ExecutableFallsSilentAfterYes", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; }, .message = WM_TIMER, .wParam = 1,
+     .boxes = {Question("3.2.0.1", IDYES), kFailure}, .maxMs = Within(kSilenceLimitMs)},
+    // Never silent for long, but no block completes within its limit.
+    {.name = "ExecutableTrickled", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
+     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure},
+     .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15), .answersMs = 2000},
+    // Announced longer than sent, then closed cleanly: the whole image, yet short of its announcement.
     {.name = "ExecutableShorterThanAnnounced", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; },
-     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)},
-     .runningAfter = "v3201", .backupAfter = "v3200"},
+     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
 
     // Self-installation and the shortcuts.
     {.name = "FirstRunInstallsAndHandsOver", .installed = nullptr, .placed = false, .end = End::HandsOver,
@@ -116,16 +136,18 @@ const Scenario kScenarios[] = {
      .end = End::HandsOver, .links = "Quorel.exe"},
     {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = "vnone", .placed = false,
      .end = End::HandsOver, .links = "Quorel.exe"},
-    {.name = "SameVersionRenamedStaysAndNamesItself", .placed = false, .groups = true,
-     .fileName = "Zelmora-Setup (2).exe", .links = "Zelmora-Setup (2).exe"},
+    // Shortcuts name the installed copy, never a running copy's own name.
+    {.name = "SameVersionRenamedStaysAndNamesTheInstalledCopy", .placed = false, .groups = true,
+     .fileName = "Zelmora-Setup (2).exe", .links = "Quorel.exe"},
     // The second byte of 乗 is the backslash byte.
     {.name = "OlderCopyWithACodePageName", .installed = "v3201", .placed = false, .fileName = "乗Quorel.exe",
-     .links = "乗Quorel.exe"},
+     .links = "Quorel.exe"},
     {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = "vnone",
      .links = "Quorel.exe"},
-    // Installed without a version, the installed copy must not reinstall itself for ever.
+    // Installed without a version, the installed copy must not reinstall itself for ever; shortcuts wait for
+    // an installed copy with a version.
     {.name = "CopyWithoutAVersionInstallsOnce", .installed = nullptr, .placed = false, .running = "vnone",
-     .end = End::HandsOver, .links = "Quorel.exe"},
+     .end = End::HandsOver},
     {.name = "QuotedPathWithArguments", .installed = nullptr, .placed = false, .running = "v3201",
      .commandLine = "\"%s\" -install \"C:\\x y\"", .end = End::HandsOver, .links = "Quorel.exe"},
     {.name = "BarePath", .installed = nullptr, .placed = false, .running = "v3201", .commandLine = "%s",
@@ -136,15 +158,19 @@ const Scenario kScenarios[] = {
      .fileName = "*\\Quorel.exe", .end = End::HandsOver, .links = "Quorel.exe"},
     {.name = "RenamedCopyIsInstalledAsQuorel", .installed = nullptr, .placed = false, .running = "v3201",
      .fileName = "Zelmora-Setup (2).exe", .end = End::HandsOver, .links = "Quorel.exe"},
-    // The command line names a file that does not exist: no image was read, so none is installed.
+    // The command line names a file that does not exist: no image was read, so none is installed, and
+    // only an installed copy is named by shortcuts.
     {.name = "UnreadableImageNothingInstalled", .installed = nullptr, .placed = false, .running = "v3201",
-     .commandLine = "\"%s-else.exe\"", .links = "Quorel.exe-else.exe"},
+     .commandLine = "\"%s-else.exe\""},
     {.name = "UnreadableImageOlderInstalled", .placed = false, .running = "v3201", .commandLine = "\"%s-else.exe\"",
-     .links = "Quorel.exe-else.exe"},
+     .links = "Quorel.exe"},
     {.name = "CommonAppDataLookupFails", .installed = nullptr, .placed = false, .commonAppData = "",
      .running = "v3201"},
     {.name = "InstallPathBeyondMaxPath", .installed = nullptr, .placed = false, .commonAppData = "long",
      .running = "v3201"},
+    // A folder no one may write in: nothing can be installed, so this copy stays the user's.
+    {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = nullptr, .placed = false,
+     .commonAppData = "Z:\\proc", .running = "v3201"},
     // It cannot replace the running installed copy, and starts it once more all the same.
     {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201", .end = End::HandsOver,
      .installedAfter = "v3200"},
