@@ -12,58 +12,26 @@
 set -euo pipefail
 out=$1
 label=$2
-vendor_subject="/C=CN/O=Zelmora $label Vendor/CN=Zelmora $label Vendor"
+vendor="/C=CN/O=Zelmora $label Vendor/CN=Zelmora $label Vendor"
+ca="-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"
+leaf="-addext basicConstraints=critical,CA:FALSE -addext keyUsage=critical,digitalSignature
+      -addext extendedKeyUsage=codeSigning"
 
 mkdir -p "$out"
 tmp=$(mktemp -d "$out/.make.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
-
-cat >"$tmp/ca.ext" <<'EXT'
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-EXT
-cat >"$tmp/leaf.ext" <<'EXT'
-basicConstraints = critical, CA:FALSE
-keyUsage = critical, digitalSignature
-extendedKeyUsage = codeSigning
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-EXT
-cat >"$tmp/self.ext" <<'EXT'
-basicConstraints = critical, CA:FALSE
-keyUsage = critical, digitalSignature
-extendedKeyUsage = codeSigning
-subjectKeyIdentifier = hash
-EXT
-
-serial() { printf '0x%s' "$(openssl rand -hex 8)"; }
-key() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$tmp/$1.key" 2>/dev/null; }
-self_signed() {  # NAME SUBJECT EXTFILE
-    key "$1"
-    openssl req -new -key "$tmp/$1.key" -subj "$2" -out "$tmp/$1.csr"
-    openssl x509 -req -in "$tmp/$1.csr" -signkey "$tmp/$1.key" -days 3650 -set_serial "$(serial)" \
-        -extfile "$3" -out "$tmp/$1.pem" 2>/dev/null
+cert() {  # NAME SUBJECT EXTENSIONS [ISSUER]; self-signed without an issuer
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/$1.key" -subj "$2" -days 1825 $3 \
+        ${4:+-CA "$tmp/$4.pem" -CAkey "$tmp/$4.key"} -out "$tmp/$1.pem" 2>/dev/null
 }
-issued() {  # NAME SUBJECT [ISSUER]
-    local issuer=${3:-root}
-    key "$1"
-    openssl req -new -key "$tmp/$1.key" -subj "$2" -out "$tmp/$1.csr"
-    openssl x509 -req -in "$tmp/$1.csr" -CA "$tmp/$issuer.pem" -CAkey "$tmp/$issuer.key" -days 1825 \
-        -set_serial "$(serial)" -extfile "$tmp/leaf.ext" -out "$tmp/$1.pem" 2>/dev/null
-}
-
-self_signed root "/O=Zelmora $label/CN=Zelmora $label Root" "$tmp/ca.ext"
-issued vendor "$vendor_subject"
-issued renewed "$vendor_subject"
-issued other "/C=CN/O=Other $label Publisher/CN=Other $label Publisher"
-self_signed impostor "$vendor_subject" "$tmp/self.ext"
-self_signed stranger "/O=Stranger $label/CN=Stranger $label Root" "$tmp/ca.ext"
-issued forged "$vendor_subject" stranger
+cert root "/O=Zelmora $label/CN=Zelmora $label Root" "$ca"
+cert vendor "$vendor" "$leaf" root
+cert renewed "$vendor" "$leaf" root
+cert other "/C=CN/O=Other $label Publisher/CN=Other $label Publisher" "$leaf" root
+cert impostor "$vendor" "$leaf"
+cert stranger "/O=Stranger $label/CN=Stranger $label Root" "$ca"
+cert forged "$vendor" "$leaf" stranger
 openssl x509 -in "$tmp/root.pem" -outform DER -out "$tmp/root.cer"
 
 chmod 600 "$tmp"/*.key
-for name in root vendor renewed other impostor stranger forged; do
-    mv "$tmp/$name.pem" "$tmp/$name.key" "$out/"
-done
-mv "$tmp/root.cer" "$out/"
+mv "$tmp"/*.pem "$tmp"/*.key "$tmp/root.cer" "$out/"

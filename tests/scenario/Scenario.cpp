@@ -32,9 +32,15 @@ std::string WebTarget(const char* variant)
     return QUOREL_WEBAPP_PATH + version;
 }
 
+// "v3201-vendor": that variant signed by that certificate of the test PKI.
+std::string Image(const char* variant)
+{
+    return strchr(variant, '-') ? QUOREL_SIGNED_DIR "\\" + std::string(variant) + ".exe" : VariantExe(variant);
+}
+
 bool SameImage(const std::string& path, const char* variant)
 {
-    return variant ? ReadWholeFile(path) == ReadWholeFile(VariantExe(variant)) : !FileExists(path);
+    return variant ? ReadWholeFile(path) == ReadWholeFile(Image(variant)) : !FileExists(path);
 }
 
 ULONGLONG LastWrite(const std::string& path)
@@ -140,7 +146,7 @@ void RunScenario(const Scenario& s)
     TempDir elsewhere;  // the current directory, with a decoy that a restart must never start
     ASSERT_TRUE(CopyTo(VariantExe("v3210"), elsewhere.File(kInstalledExeName)));
     ASSERT_TRUE(!(s.installed || s.placed) || MakeDirs(InstallFolder()));
-    ASSERT_TRUE(!s.installed || CopyTo(VariantExe(s.installed), InstalledExe()));
+    ASSERT_TRUE(!s.installed || CopyTo(Image(s.installed), InstalledExe()));
     ASSERT_TRUE(!s.placed || WriteWholeFile(ShortcutLinks().front(), ""));
     for (const std::string& group : ProgramGroups())
         ASSERT_TRUE(!s.groups || MakeDirs(group));
@@ -156,7 +162,7 @@ void RunScenario(const Scenario& s)
     const std::string exe = folder + name;
     const std::string backup = folder + kBackupName;
     const std::string download = TempFolder() + (s.fileName[0] == '*' ? kInstalledExeName : name.c_str());
-    ASSERT_TRUE(s.from == From::InstallPath || CopyTo(VariantExe(s.running), exe));
+    ASSERT_TRUE(s.from == From::InstallPath || CopyTo(Image(s.running), exe));
     DeleteFileA(download.c_str());
     SECURITY_ATTRIBUTES own = {sizeof own, nullptr, FALSE};
     ASSERT_TRUE(!s.privateDownload || ConvertStringSecurityDescriptorToSecurityDescriptorA(
@@ -179,8 +185,7 @@ void RunScenario(const Scenario& s)
     HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
     ASSERT_TRUE(server.Ok());
     HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
-    HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream",
-                            s.exe ? ReadWholeFile(VariantExe(s.exe)) : ""};
+    HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream", s.exe ? ReadWholeFile(Image(s.exe)) : ""};
     if (s.shape)
         s.shape(version, executable);
     server.SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});

@@ -42,8 +42,22 @@ Box About(int answer)
     return box;
 }
 
-// One row a line or two: the table reads better than any formatter would lay it out.
 // clang-format off
+// A signed 3.2.0.0 offered that copy of 3.2.0.1: it fails as a broken download would.
+Scenario Refused(const char* name, const char* exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
+{
+    return {.name = name, .running = "v3200-vendor", .version = "3.2.0.1", .exe = exe, .shape = shape,
+            .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}};
+}
+Scenario Accepted(const char* name, const char* exe)
+{
+    return {.name = name, .installed = "v3200-vendor", .running = "v3200-vendor", .from = From::InstallPath,
+            .version = "3.2.0.1", .exe = exe, .message = WM_TIMER, .wParam = 1,
+            .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = exe,
+            .backupAfter = "v3200-vendor"};
+}
+
+// One row a line or two: the table reads better than any formatter would lay it out.
 const Scenario kScenarios[] = {
     // The main window.
     {.name = "MainWindowLooksAndWaitsForItsTimer", .versionRequests = 0, .exeRequests = 0, .looks = true},
@@ -176,6 +190,21 @@ const Scenario kScenarios[] = {
      .installedAfter = "v3200"},
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .from = From::InstallPath, .commandLine = "%s", .links = "Quorel.exe"},
+
+    // Signed copies accept only their own publisher.
+    Accepted("SignedTakesItsPublishersUpdate", "v3201-vendor"),
+    Accepted("SignedTakesItsPublishersRenewedCertificate", "v3201-renewed"),
+    Refused("SignedRefusesAnUnsignedUpdate", "v3201"),
+    Refused("SignedRefusesAnotherPublisher", "v3201-other"),
+    Refused("SignedRefusesASelfMadeCopyOfItsPublishersName", "v3201-impostor"),
+    Refused("SignedRefusesItsPublishersNameFromAnUntrustedAuthority", "v3201-forged"),
+    // A byte of the code changed after signing.
+    Refused("SignedRefusesAnUpdateChangedAfterSigning", "v3201-vendor",
+            [](HttpResponse&, HttpResponse& exe) { exe.body[0x2000] ^= 1; }),
+    {.name = "SignedInstalledCopyStaysForAnUnsignedNewerOne", .installed = "v3200-vendor", .running = "v3201"},
+    {.name = "SignedInstalledCopyStaysForAnotherPublisher", .installed = "v3200-vendor", .running = "v3201-other"},
+    {.name = "SignedInstalledCopyGivesWayToItsPublisher", .installed = "v3200-vendor", .running = "v3201-renewed",
+     .end = End::HandsOver},
 };
 // clang-format on
 
