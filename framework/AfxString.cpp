@@ -1,13 +1,11 @@
 #include "framework/AfxString.h"
-#include <stdarg.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 HINSTANCE AfxGetResourceHandle();
 
 namespace {
-// Bounds a formatted or loaded string; nothing in a desktop shell's texts comes near it.
+// Bounds a loaded string; nothing in a desktop shell's texts comes near it.
 const int kMaxGrownLength = 1 << 20;
 
 int LengthOf(const char* psz)
@@ -104,25 +102,6 @@ int CString::Delete(int nIndex, int nCount)
         m_nLength -= nCount;
     }
     return m_nLength;
-}
-
-void CString::Format(const char* pszFormat, ...)
-{
-    // The runtime's _vsnprintf reports truncation with -1: grow the buffer and try again.
-    for (int capacity = 256; capacity <= kMaxGrownLength; capacity *= 2) {
-        if (!Reserve(capacity))
-            break;
-        va_list args;
-        va_start(args, pszFormat);
-        const int written = _vsnprintf(m_pch, capacity, pszFormat, args);
-        va_end(args);
-        if (written >= 0 && written < capacity) {
-            m_nLength = written;
-            m_pch[written] = '\0';
-            return;
-        }
-    }
-    Empty();
 }
 
 BOOL CString::LoadString(UINT nID)

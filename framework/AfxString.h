@@ -23,8 +23,6 @@ public:
 
     // Removes nCount bytes at nIndex (clipped to the string); returns the new length.
     int Delete(int nIndex, int nCount = 1);
-    // printf-style formatting (the C runtime's conversions); replaces the contents.
-    void Format(const char* pszFormat, ...);
     // Loads string resource nID from the resource module; FALSE (and empty) when there is none.
     BOOL LoadString(UINT nID);
 

@@ -5,9 +5,8 @@
 
 namespace {
 
-CWinApp theTestApp;  // the framework needs its one application object
-
-// What AfxWinMain does around InitInstance, for a program whose entry point is GoogleTest's main.
+// What AfxWinMain does around InitInstance, for a program whose entry point is GoogleTest's main;
+// the application object is the product's test one (ProductGlobals.cpp).
 class FrameworkEnvironment : public ::testing::Environment
 {
     void SetUp() override
@@ -39,7 +38,6 @@ public:
         Default();
     }
     void OnTimer(UINT_PTR nIDEvent) { Log("base.timer", nIDEvent); }
-    void OnCancelMode() { Log("base.cancelmode", 0); }
     void OnCommandA() { Log("base.commandA", 0); }
     void OnVisible(BOOL bVisible) { Log("base.visible", bVisible); }
     DECLARE_MESSAGE_MAP()
@@ -49,7 +47,6 @@ public:
 BEGIN_MESSAGE_MAP(CRecordingWnd, CWnd)
     ON_WM_SYSCOMMAND()
     ON_WM_TIMER()
-    ON_WM_CANCELMODE()
     ON_COMMAND(kCommandA, OnCommandA)
 END_MESSAGE_MAP()
 
@@ -106,7 +103,6 @@ struct DispatchCase
 
 const DispatchCase kDispatchCases[] = {
     {WM_TIMER, 7, 0, "derived.timer7;", kAnyResult},
-    {WM_CANCELMODE, 0, 0, "base.cancelmode0;", kAnyResult},
     {WM_SYSCOMMAND, SC_KEYMENU, 0x50006, "base.syscommand61696;lparam327686;", 0},
     {WM_QUERYDRAGICON, 0, 0, "derived.querydragicon0;", 0x1234},
     {WM_DROPFILES, 0x5678, 0, "derived.dropfiles22136;", kAnyResult},

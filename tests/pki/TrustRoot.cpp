@@ -1,28 +1,20 @@
 // Trusts a root certificate for the whole Wine prefix: adds it to the machine-wide Root store.
-//   trust-root.exe <certificate.cer (DER)>
+//   trust-root.exe <certificate file (DER or PEM)>
 #include <windows.h>
 #include <wincrypt.h>
-
-#include <stdio.h>
 
 #include "framework/AfxHandles.h"
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    wchar_t path[MAX_PATH];
+    PCCERT_CONTEXT read = nullptr;
+    if (argc != 2 || !MultiByteToWideChar(CP_ACP, 0, argv[1], -1, path, MAX_PATH) ||
+        !CryptQueryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_CERT, CERT_QUERY_FORMAT_FLAG_ALL, 0,
+                          nullptr, nullptr, nullptr, nullptr, nullptr, reinterpret_cast<const void**>(&read)))
         return 2;
-    FILE* file = fopen(argv[1], "rb");
-    if (!file)
-        return 3;
-    BYTE der[16384];
-    const size_t size = fread(der, 1, sizeof der, file);
-    fclose(file);
-    CCertStore root(CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0,
-                                  CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG, "Root"));
-    if (!root || size == 0 || size == sizeof der)
-        return 4;
-    return CertAddEncodedCertificateToStore(root.Get(), X509_ASN_ENCODING, der, DWORD(size),
-                                            CERT_STORE_ADD_REPLACE_EXISTING, nullptr)
-               ? 0
-               : 5;
+    const CCertContext certificate(read);
+    const CCertStore root(CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0,
+                                        CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG, "Root"));
+    return root && CertAddCertificateContextToStore(root.Get(), read, CERT_STORE_ADD_REPLACE_EXISTING, nullptr) ? 0 : 3;
 }

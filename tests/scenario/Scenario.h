@@ -10,12 +10,6 @@
 
 #include "support/HttpServer.h"
 
-enum class From
-{
-    AppFolder,
-    Downloads,
-    InstallPath
-};
 enum class End
 {
     Stays,
@@ -34,8 +28,15 @@ enum class Held
 const int kByEnter = 100;
 const int kByEscape = 101;
 const int kByCloseBox = 102;
-// A trigger message that is not posted: the copy's own 20 s timer is waited for.
+// What is done to the window: a message posted to it, or for kRealTimer nothing: the copy's own 20 s
+// timer is waited for.
+struct Trigger
+{
+    UINT message;
+    WPARAM wParam;
+};
 const UINT kRealTimer = WM_APP;
+const Trigger kTick = {WM_TIMER, 1};  // the update timer's tick
 
 struct Box
 {
@@ -60,7 +61,7 @@ struct Scenario
     bool privateDownload = false;  // the download target stands, private to its owner as in a user's temporary folder
     // The copy the user starts.
     const char* running = "v3200";
-    From from = From::AppFolder;
+    bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own
     std::string fileName = "Quorel.exe";
     std::string commandLine;  // "%s" stands for the copy's path; "": the path in double quotes
     // The update server: update.txt (nullptr: none) and the executable of that variant (nullptr: none).
@@ -68,18 +69,16 @@ struct Scenario
     const char* exe = "v3201";
     void (*shape)(HttpResponse& version, HttpResponse& exe) = nullptr;
     // What happens to the window.
-    UINT message = 0;
-    WPARAM wParam = 0;
+    Trigger trigger = {};
     std::vector<Box> boxes;
     DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes; 0: none
     DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;
-    const char* runningAfter = nullptr;    // the image at the started copy's path; nullptr: unchanged
-    const char* backupAfter = nullptr;     // beside the running copy; nullptr: as it was
-    const char* installedAfter = nullptr;  // nullptr: unchanged, or the started one when it hands over
-    const char* links = nullptr;           // the name in the install folder every shortcut gives; nullptr: none placed
-    int versionRequests = -1;              // -1: not counted
+    const char* runningAfter = nullptr;  // the image at the started copy's path; nullptr: unchanged
+    const char* backupAfter = nullptr;   // beside the running copy; nullptr: as it was
+    bool links = false;                  // shortcuts placed, each naming the installed Quorel.exe
+    int versionRequests = -1;            // -1: not counted
     int exeRequests = -1;
     bool looks = false;  // also check the window's layout, icons, system menu and drop acceptance
 };

@@ -17,15 +17,12 @@ Box Question(const std::string& version, int answer)
 
 const Box kFailure = {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "http://" QUOREL_TEST_HOST QUOREL_FAILURE_AFTER,
                       "question", "OK", IDOK};
+// The update 3.2.0.1 taken, and its download failing.
+const std::vector<Box> kYesThenFailure = {Question("3.2.0.1", IDYES), kFailure};
 
 Box Success(int answer)
 {
     return {QUOREL_SUCCESS_CAPTION, QUOREL_SUCCESS_TEXT, "question", "YesNo", answer};
-}
-
-void ExeAsHtml(HttpResponse&, HttpResponse& exe)
-{
-    exe = HttpResponse{200, "text/html", "<html><body><h1>Server busy</h1></body></html>"};
 }
 
 // A limit of the test copies, and the time a box takes to come up and be answered under Wine.
@@ -34,12 +31,9 @@ constexpr DWORD Within(DWORD shippedMs)
     return shippedMs / QUOREL_TEST_LIMIT_DIVISOR + 4000;
 }
 
-const Box kAbout = {QUOREL_ABOUT_CAPTION, QUOREL_ABOUT_NAME, "128", "OK", IDOK};
 Box About(int answer)
 {
-    Box box = kAbout;
-    box.answer = answer;
-    return box;
+    return {QUOREL_ABOUT_CAPTION, QUOREL_ABOUT_NAME, "128", "OK", answer};
 }
 
 // clang-format off
@@ -47,137 +41,125 @@ Box About(int answer)
 Scenario Refused(const char* name, const char* exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
 {
     return {.name = name, .running = "v3200-vendor", .version = "3.2.0.1", .exe = exe, .shape = shape,
-            .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}};
+            .trigger = kTick, .boxes = kYesThenFailure};
 }
 Scenario Accepted(const char* name, const char* exe)
 {
-    return {.name = name, .installed = "v3200-vendor", .running = "v3200-vendor", .from = From::InstallPath,
-            .version = "3.2.0.1", .exe = exe, .message = WM_TIMER, .wParam = 1,
-            .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = exe,
-            .backupAfter = "v3200-vendor"};
+    return {.name = name, .installed = "v3200-vendor", .running = "v3200-vendor", .fromInstallPath = true,
+            .version = "3.2.0.1", .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
+            .end = End::Restarts, .runningAfter = exe, .backupAfter = "v3200-vendor"};
 }
 
 // One row a line or two: the table reads better than any formatter would lay it out.
 const Scenario kScenarios[] = {
     // The main window.
     {.name = "MainWindowLooksAndWaitsForItsTimer", .versionRequests = 0, .exeRequests = 0, .looks = true},
-    {.name = "EscapeLeavesTheWindowOpen", .message = WM_KEYDOWN, .wParam = VK_ESCAPE},
-    {.name = "EnterLeavesTheWindowOpen", .message = WM_KEYDOWN, .wParam = VK_RETURN},
-    {.name = "DroppedFilesBringUpANoticeCaptionedWithTheName", .fileName = "FittingRoom.exe",
-     .message = WM_DROPFILES, .boxes = {{"FittingRoom", QUOREL_DROP_NOTICE, "none", "OK", IDOK}}},
-    {.name = "AboutBoxClosedWithItsButton", .message = WM_SYSCOMMAND, .wParam = IDM_ABOUTBOX, .boxes = {kAbout}},
+    {.name = "EscapeLeavesTheWindowOpen", .trigger = {WM_KEYDOWN, VK_ESCAPE}},
+    {.name = "EnterLeavesTheWindowOpen", .trigger = {WM_KEYDOWN, VK_RETURN}},
+    {.name = "DroppedFilesBringUpANoticeCaptionedWithTheName", .fileName = "FittingRoom.exe", .trigger = {WM_DROPFILES},
+     .boxes = {{"FittingRoom", QUOREL_DROP_NOTICE, "none", "OK", IDOK}}},
+    {.name = "AboutBoxClosedWithItsButton", .trigger = {WM_SYSCOMMAND, IDM_ABOUTBOX}, .boxes = {About(IDOK)}},
     // The low four bits of a system command are the platform's.
-    {.name = "AboutBoxClosedWithEnter", .message = WM_SYSCOMMAND, .wParam = 0x13, .boxes = {About(kByEnter)}},
-    {.name = "AboutBoxClosedWithEscape", .message = WM_SYSCOMMAND, .wParam = 0x1F, .boxes = {About(kByEscape)}},
-    {.name = "AboutBoxClosedByItsFrame", .message = WM_SYSCOMMAND, .wParam = 0x18, .boxes = {About(kByCloseBox)}},
-    {.name = "OtherSystemCommandsOpenNothing", .message = WM_SYSCOMMAND, .wParam = 0x20},
-    {.name = "CloseButtonEndsTheProgram", .message = WM_SYSCOMMAND, .wParam = SC_CLOSE, .end = End::Exits},
+    {.name = "AboutBoxClosedWithEnter", .trigger = {WM_SYSCOMMAND, 0x13}, .boxes = {About(kByEnter)}},
+    {.name = "AboutBoxClosedWithEscape", .trigger = {WM_SYSCOMMAND, 0x1F}, .boxes = {About(kByEscape)}},
+    {.name = "AboutBoxClosedByItsFrame", .trigger = {WM_SYSCOMMAND, 0x18}, .boxes = {About(kByCloseBox)}},
+    {.name = "CloseButtonEndsTheProgram", .trigger = {WM_SYSCOMMAND, SC_CLOSE}, .end = End::Exits},
 
     // The update check: silent unless a newer version is offered.
-    {.name = "RealTimerFiresOnceAfterTwentySeconds", .version = "3.2", .message = kRealTimer,
+    // The same version is offered: the check asks for nothing more.
+    {.name = "RealTimerFiresOnceAfterTwentySeconds", .version = "3.2", .trigger = kRealTimer, .versionRequests = 1,
+     .exeRequests = 0},
+    {.name = "VersionFileMissing", .trigger = kTick, .versionRequests = 1, .exeRequests = 0},
+    {.name = "GarbageVersionFile", .version = "<html><body>Service Unavailable</body></html>", .trigger = kTick,
+     .exeRequests = 0},
+    {.name = "OlderVersion", .installed = "v3210", .running = "v3210", .version = "3.2.0.1", .trigger = kTick,
+     .exeRequests = 0},
+    {.name = "RunningCopyWithoutAVersion", .running = "vnone", .version = "3.2.0.1", .trigger = kTick,
      .versionRequests = 1, .exeRequests = 0},
-    {.name = "VersionFileMissing", .message = WM_TIMER, .wParam = 1, .versionRequests = 1, .exeRequests = 0},
-    {.name = "EmptyVersionFile", .version = "", .message = WM_TIMER, .wParam = 1, .exeRequests = 0},
-    {.name = "GarbageVersionFile", .version = "<html><body>Service Unavailable</body></html>", .message = WM_TIMER,
-     .wParam = 1, .exeRequests = 0},
-    {.name = "VersionWithALineBreak", .version = "3.3\r\n", .message = WM_TIMER, .wParam = 1, .exeRequests = 0},
-    {.name = "SameVersion", .version = "3.2", .message = WM_TIMER, .wParam = 1, .exeRequests = 0},
-    {.name = "OlderVersion", .installed = "v3210", .running = "v3210", .version = "3.2.0.1", .message = WM_TIMER,
-     .wParam = 1, .exeRequests = 0},
-    {.name = "RunningCopyWithoutAVersion", .running = "vnone", .version = "3.2.0.1", .message = WM_TIMER,
-     .wParam = 1, .versionRequests = 1, .exeRequests = 0},
-    {.name = "ExecutableMissing", .version = "3.2.0.1", .exe = nullptr, .message = WM_TIMER, .wParam = 1,
-     .exeRequests = 1},
-    {.name = "TrickledVersionFile", .version = "3.2",
-     .shape = [](HttpResponse& version, HttpResponse&) { version.trickleMs = 200; }, .message = WM_TIMER,
-     .wParam = 1, .maxMs = 20000, .versionRequests = 1, .exeRequests = 0},
+    {.name = "ExecutableMissing", .version = "3.2.0.1", .exe = nullptr, .trigger = kTick, .exeRequests = 1},
+    // A version file that arrives a byte at a time is read whole.
+    {.name = "TrickledVersionFile", .version = "3.2.0.1",
+     .shape = [](HttpResponse& version, HttpResponse&) { version.trickleMs = 200; }, .trigger = kTick,
+     .boxes = {Question("3.2.0.1", IDNO), kFailure}, .maxMs = 20000},
 
     // A newer version: the executable is asked for before the question.
-    {.name = "DeclinedDownload", .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDNO), kFailure}, .versionRequests = 1, .exeRequests = 1},
+    {.name = "DeclinedDownload", .version = "3.2.0.1", .trigger = kTick, .boxes = {Question("3.2.0.1", IDNO), kFailure},
+     .versionRequests = 1, .exeRequests = 1},
     // Only the first 4096 bytes count: a huge valid version, which the downloaded 3.2.0.1 is not.
     {.name = "VersionFileBeyondOneRead", .version = "",
-     .shape = [](HttpResponse& version, HttpResponse&) { version.body.assign(1 << 20, '7'); }, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question(std::string(4096, '7'), IDYES), kFailure}},
-    {.name = "HtmlPageInPlaceOfTheExecutable", .version = "3.2.0.1", .shape = ExeAsHtml, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+     .shape = [](HttpResponse& version, HttpResponse&) { version.body.assign(1 << 20, '7'); }, .trigger = kTick,
+     .boxes = {Question(std::string(4096, '7'), IDYES), kFailure}},
+    {.name = "HtmlPageInPlaceOfTheExecutable", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe = {200, "text/html", "<html><body>Busy</body></html>"}; },
+     .trigger = kTick, .boxes = kYesThenFailure},
     // Short of its last bytes its version resource still reads.
     {.name = "ExecutableShortOfItsLastBytes", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
-    {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = "v3210", .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }, .trigger = kTick,
+     .boxes = kYesThenFailure},
+    {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = "v3210", .trigger = kTick,
+     .boxes = kYesThenFailure},
     {.name = "ConnectionResetMidDownload", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }, .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
-    {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .message = WM_TIMER,
-     .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }, .trigger = kTick,
+     .boxes = kYesThenFailure},
+    {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .trigger = kTick,
+     .boxes = kYesThenFailure},
     // The download is written but cannot be moved: the running path gets its image back.
-    {.name = "SecondMoveFails", .held = Held::Download, .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDYES), kFailure}},
-    {.name = "UpdatedWithoutRestart", .privateDownload = true, .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1,
+    {.name = "SecondMoveFails", .held = Held::Download, .version = "3.2.0.1", .trigger = kTick,
+     .boxes = kYesThenFailure},
+    {.name = "UpdatedWithoutRestart", .privateDownload = true, .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
-    {.name = "UpdatedAndRestartedFromTheInstallPath", .from = From::InstallPath, .version = "3.2.0.1",
-     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts,
-     .runningAfter = "v3201", .backupAfter = "v3200", .versionRequests = 1, .exeRequests = 1},
+    {.name = "UpdatedAndRestartedFromTheInstallPath", .fromInstallPath = true, .version = "3.2.0.1", .trigger = kTick,
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = "v3201",
+     .backupAfter = "v3200", .versionRequests = 1, .exeRequests = 1},
     // The other instance goes on running from the backup.
-    {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .from = From::InstallPath,
-     .version = "3.2.0.1", .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)},
-     .runningAfter = "v3201", .backupAfter = "v3200"},
+    {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .fromInstallPath = true, .version = "3.2.0.1",
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201",
+     .backupAfter = "v3200"},
 
     // A server that stalls, trickles or stops short.
     {.name = "VersionFileNeverAnswered", .version = "3.2.0.1",
-     .shape = [](HttpResponse& version, HttpResponse&) { version.stall = true; }, .message = WM_TIMER, .wParam = 1,
+     .shape = [](HttpResponse& version, HttpResponse&) { version.stall = true; }, .trigger = kTick,
      .maxMs = Within(kAnswerLimitMs), .exeRequests = 0},
     // Headers and one byte, then silence.
     {.name = "ExecutableFallsSilentAfterYes", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; }, .message = WM_TIMER, .wParam = 1,
-     .boxes = {Question("3.2.0.1", IDYES), kFailure}, .maxMs = Within(kSilenceLimitMs)},
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; }, .trigger = kTick,
+     .boxes = kYesThenFailure, .maxMs = Within(kSilenceLimitMs)},
     // Never silent for long, but no block completes within its limit.
     {.name = "ExecutableTrickled", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
-     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure},
-     .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15), .answersMs = 2000},
+     .trigger = kTick, .boxes = kYesThenFailure, .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15),
+     .answersMs = 2000},
     // Announced longer than sent, then closed cleanly: the whole image, yet short of its announcement.
     {.name = "ExecutableShorterThanAnnounced", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; },
-     .message = WM_TIMER, .wParam = 1, .boxes = {Question("3.2.0.1", IDYES), kFailure}},
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; }, .trigger = kTick,
+     .boxes = kYesThenFailure},
 
     // Self-installation and the shortcuts.
     {.name = "FirstRunInstallsAndHandsOver", .installed = nullptr, .placed = false, .end = End::HandsOver,
-     .links = "Quorel.exe", .versionRequests = 0},
+     .links = true, .versionRequests = 0},
     {.name = "NewerCopyReplacesTheInstalledOne", .placed = false, .quickLaunch = false, .running = "v3201",
-     .end = End::HandsOver, .links = "Quorel.exe"},
-    {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = "vnone", .placed = false,
-     .end = End::HandsOver, .links = "Quorel.exe"},
+     .end = End::HandsOver, .links = true},
+    {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = "vnone", .placed = false, .end = End::HandsOver,
+     .links = true},
     // Shortcuts name the installed copy, never a running copy's own name.
     {.name = "SameVersionRenamedStaysAndNamesTheInstalledCopy", .placed = false, .groups = true,
-     .fileName = "Zelmora-Setup (2).exe", .links = "Quorel.exe"},
+     .fileName = "Zelmora-Setup (2).exe", .links = true},
     // The second byte of 乗 is the backslash byte.
     {.name = "OlderCopyWithACodePageName", .installed = "v3201", .placed = false, .fileName = "乗Quorel.exe",
-     .links = "Quorel.exe"},
-    {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = "vnone",
-     .links = "Quorel.exe"},
+     .links = true},
+    {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = "vnone", .links = true},
     // Installed without a version, the installed copy must not reinstall itself for ever; shortcuts wait for
     // an installed copy with a version.
     {.name = "CopyWithoutAVersionInstallsOnce", .installed = nullptr, .placed = false, .running = "vnone",
      .end = End::HandsOver},
-    {.name = "QuotedPathWithArguments", .installed = nullptr, .placed = false, .running = "v3201",
-     .commandLine = "\"%s\" -install \"C:\\x y\"", .end = End::HandsOver, .links = "Quorel.exe"},
-    {.name = "BarePath", .installed = nullptr, .placed = false, .running = "v3201", .commandLine = "%s",
-     .end = End::HandsOver, .links = "Quorel.exe"},
-    {.name = "NoClosingQuote", .installed = nullptr, .placed = false, .running = "v3201", .commandLine = "\"%s",
-     .end = End::HandsOver, .links = "Quorel.exe"},
     {.name = "PathOf257Characters", .installed = nullptr, .placed = false, .running = "v3201",
-     .fileName = "*\\Quorel.exe", .end = End::HandsOver, .links = "Quorel.exe"},
+     .fileName = "*\\Quorel.exe", .end = End::HandsOver, .links = true},
     {.name = "RenamedCopyIsInstalledAsQuorel", .installed = nullptr, .placed = false, .running = "v3201",
-     .fileName = "Zelmora-Setup (2).exe", .end = End::HandsOver, .links = "Quorel.exe"},
+     .fileName = "Zelmora-Setup (2).exe", .end = End::HandsOver, .links = true},
     // The command line names a file that does not exist: no image was read, so none is installed, and
-    // only an installed copy is named by shortcuts.
-    {.name = "UnreadableImageNothingInstalled", .installed = nullptr, .placed = false, .running = "v3201",
-     .commandLine = "\"%s-else.exe\""},
+    // the shortcuts name the installed copy.
     {.name = "UnreadableImageOlderInstalled", .placed = false, .running = "v3201", .commandLine = "\"%s-else.exe\"",
-     .links = "Quorel.exe"},
+     .links = true},
     {.name = "CommonAppDataLookupFails", .installed = nullptr, .placed = false, .commonAppData = "",
      .running = "v3201"},
     {.name = "InstallPathBeyondMaxPath", .installed = nullptr, .placed = false, .commonAppData = "long",
@@ -186,10 +168,9 @@ const Scenario kScenarios[] = {
     {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = nullptr, .placed = false,
      .commonAppData = "Z:\\proc", .running = "v3201"},
     // It cannot replace the running installed copy, and starts it once more all the same.
-    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201", .end = End::HandsOver,
-     .installedAfter = "v3200"},
+    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201", .end = End::HandsOver},
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
-     .from = From::InstallPath, .commandLine = "%s", .links = "Quorel.exe"},
+     .fromInstallPath = true, .commandLine = "%s", .links = true},
 
     // Signed copies accept only their own publisher.
     Accepted("SignedTakesItsPublishersUpdate", "v3201-vendor"),

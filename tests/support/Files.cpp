@@ -26,11 +26,6 @@ std::string VariantExe(const char* name)
     return QUOREL_VARIANT_DIR "\\" + std::string(name) + "\\Quorel.exe";
 }
 
-std::string FixtureExe(const char* name)
-{
-    return QUOREL_FIXTURE_DIR "\\" + std::string(name) + ".exe";
-}
-
 std::string TempFolder()
 {
     char path[MAX_PATH] = "";
@@ -166,8 +161,6 @@ LinkInfo ReadLink(const std::string& lnk)
         FAILED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH)))
         return info;
     info.path = text;
-    link->GetArguments(text, sizeof text);
-    info.arguments = text;
     info.ok = true;
     return info;
 }

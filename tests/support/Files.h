@@ -20,7 +20,6 @@ private:
 };
 
 std::string VariantExe(const char* name);  // variants\<name>\Quorel.exe: copies that talk to the test host
-std::string FixtureExe(const char* name);  // small PE files with known version resources
 std::string TempFolder();                  // GetTempPathA, with its trailing backslash
 
 bool FileExists(const std::string& path);
@@ -45,6 +44,5 @@ struct LinkInfo
 {
     bool ok = false;
     std::string path;
-    std::string arguments;
 };
 LinkInfo ReadLink(const std::string& lnk);

@@ -27,19 +27,6 @@ bool SendAll(SOCKET s, const char* data, size_t size)
 
 }  // namespace
 
-std::string HttpRequest::Header(const char* name) const
-{
-    const std::string all = "\r\n" + headers;
-    const std::string key = "\r\n" + std::string(name) + ":";
-    for (size_t at = 0; at != std::string::npos; at = all.find("\r\n", at + 2)) {
-        if (_strnicmp(all.c_str() + at, key.c_str(), key.size()) == 0) {
-            const size_t first = all.find_first_not_of(' ', at + key.size());
-            return all.substr(first, all.find('\r', first) - first);
-        }
-    }
-    return std::string();
-}
-
 HttpServer::HttpServer(unsigned short port)
 {
     WSADATA wsa;
@@ -102,11 +89,6 @@ size_t HttpServer::Count(const std::string& prefix) const
     return count;
 }
 
-bool HttpServer::WaitForPrefix(const std::string& prefix, DWORD timeoutMs)
-{
-    return WaitUntil([&] { return Count(prefix) > 0; }, timeoutMs);
-}
-
 bool HttpServer::Pause(DWORD ms) const
 {
     for (DWORD waited = 0; waited < ms && !m_stopping; waited += 20)
@@ -127,11 +109,10 @@ void HttpServer::Serve(SOCKET client)
     }
     HttpRequest request;
     const size_t space = head.find(' ');
-    request.method = head.substr(0, space);
     request.target = head.substr(space + 1, head.find(' ', space + 1) - space - 1);
     if (request.target.compare(0, 7, "http://") == 0)  // the absolute form a proxy would get
         request.target.erase(0, request.target.find('/', 7));
-    request.headers = head.substr(head.find("\r\n") + 2);
+    request.head = head.substr(0, head.size() - 2);
     HttpResponse response;
     response.status = 404;
     {
@@ -150,16 +131,12 @@ void HttpServer::Serve(SOCKET client)
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + (response.status < 400 ? " OK" : " Error") +
                         "\r\nContent-Length: " +
                         std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : body.size()) +
-                        "\r\nConnection: close\r\n";
-    if (!response.contentType.empty())
-        reply += "Content-Type: " + response.contentType + "\r\n";
-    reply += "\r\n";
+                        "\r\nConnection: close\r\nContent-Type: " + response.contentType + "\r\n\r\n";
     const size_t sent = body.size() < response.dropAfter ? body.size() : response.dropAfter;
+    const size_t step = response.trickleMs ? 1 : sent;  // a trickle: one byte per interval
     bool ok = !response.stall && SendAll(client, reply.data(), reply.size());
-    for (size_t i = 0; ok && response.trickleMs && i < sent; ++i)
-        ok = SendAll(client, body.data() + i, 1) && Pause(response.trickleMs);
-    if (ok && !response.trickleMs)
-        ok = SendAll(client, body.data(), sent);
+    for (size_t i = 0; ok && i < sent; i += step)
+        ok = SendAll(client, body.data() + i, step) && (!response.trickleMs || Pause(response.trickleMs));
     if (sent < body.size()) {
         Pause(kBeforeResetMs);
         linger reset = {1, 0};

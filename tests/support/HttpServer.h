@@ -24,10 +24,8 @@ struct HttpResponse
 
 struct HttpRequest
 {
-    std::string method;
-    std::string target;                          // path and query, as the client sent them
-    std::string headers;                         // the header lines after the request line
-    std::string Header(const char* name) const;  // the first header of that name, trimmed; "" when absent
+    std::string target;  // path and query, as the client sent them
+    std::string head;    // the request line and the header lines, each ended by CRLF
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1: a thread per connection, Connection: close, and every
@@ -41,13 +39,11 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     bool Ok() const { return m_listener != INVALID_SOCKET; }
-    unsigned short Port() const { return m_port; }
     std::string Url(const std::string& target) const;  // "http://127.0.0.1:port" + target
     // The longest route that begins the target answers it; anything else gets a 404.
     void SetPrefix(const std::string& prefix, const HttpResponse& response);
     std::vector<HttpRequest> Requests() const;
     size_t Count(const std::string& prefix) const;
-    bool WaitForPrefix(const std::string& prefix, DWORD timeoutMs);
 
 private:
     void Serve(SOCKET client);

@@ -17,10 +17,7 @@ std::string IconName(HICON icon)
         const char* name;
     } kIcons[] = {{nullptr, IDI_HAND, "error"},
                   {nullptr, IDI_QUESTION, "question"},
-                  {nullptr, IDI_EXCLAMATION, "warning"},
-                  {nullptr, IDI_ASTERISK, "information"},
-                  {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), "128"},
-                  {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_BIG_ICON), "129"}};
+                  {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), "128"}};
     for (const auto& known : kIcons) {
         if (icon && icon == LoadIconA(known.module, known.id))
             return known.name;

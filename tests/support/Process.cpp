@@ -55,12 +55,6 @@ std::vector<DWORD> ProcessesOf(const std::string& image)
     return pids;
 }
 
-bool ProcessRuns(DWORD pid)
-{
-    CKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-    return process.IsValid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
-}
-
 void KillProcesses(const std::string& image)
 {
     for (DWORD pid : ProcessesOf(image)) {

@@ -32,5 +32,4 @@ private:
 std::string ProcessImage(DWORD pid);  // its full path; empty when it cannot be queried
 // Processes whose image is that full path, or that file name in any folder (case-insensitive).
 std::vector<DWORD> ProcessesOf(const std::string& image);
-bool ProcessRuns(DWORD pid);
 void KillProcesses(const std::string& image);

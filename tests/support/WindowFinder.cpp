@@ -4,47 +4,16 @@
 
 namespace {
 
-const UINT kTextTimeoutMs = 5000;
-
-struct Search
-{
-    const char* caption;
-    const char* className;
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM param)
-{
-    Search& s = *reinterpret_cast<Search*>(param);
-    char text[512] = "";
-    char name[64] = "";
-    DWORD pid = 0;
-    GetWindowTextA(window, text, sizeof text);
-    GetClassNameA(window, name, sizeof name);
-    GetWindowThreadProcessId(window, &pid);
-    const bool match = IsWindowVisible(window) && !lstrcmpA(text, s.caption) &&
-                       (!s.className || !lstrcmpiA(name, s.className)) && (!s.pid || pid == s.pid);
-    s.found = match ? window : nullptr;
-    return !match;
-}
-
-std::string WindowText(HWND window)
-{
-    char text[8192] = "";
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        kTextTimeoutMs, &copied);
-    return text;
-}
-
 BOOL CALLBACK FirstText(HWND child, LPARAM param)
 {
     char name[64] = "";
     GetClassNameA(child, name, sizeof name);
     const LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
     std::string& text = *reinterpret_cast<std::string*>(param);
-    text = lstrcmpiA(name, "Static") || type == SS_ICON || !IsWindowVisible(child) ? "" : WindowText(child);
+    char shown[8192] = "";
+    if (!lstrcmpiA(name, "Static") && type != SS_ICON && IsWindowVisible(child))
+        GetWindowTextA(child, shown, sizeof shown);
+    text = shown;
     return text.empty();
 }
 
@@ -52,9 +21,13 @@ BOOL CALLBACK FirstText(HWND child, LPARAM param)
 
 HWND FindTopWindow(const char* caption, const char* className, DWORD pid)
 {
-    Search s = {caption, className, pid, nullptr};
-    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (IsWindowVisible(window) && (!pid || owner == pid))
+            return window;
+    }
+    return nullptr;
 }
 
 HWND WaitForWindow(const char* caption, const char* className, DWORD timeoutMs, DWORD pid)
