@@ -43,13 +43,14 @@ void BenchDownload()
     server.SetPrefix("/update/Quorel.exe", response);
 
     TempDir dir;
-    const std::string target = dir.File("download.bin");
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
         CString url(server.Url("/update/Quorel.exe").c_str());
         LARGE_INTEGER start = Now();
         HINTERNET request = g_updateAgent.OpenRemote(url);
-        bool saved = request != nullptr && g_updateAgent.SaveRemoteToFile(request, target.c_str());
+        CStagedFile target;
+        bool saved = request != nullptr && target.Create(dir.Path().c_str()) &&
+                     g_updateAgent.SaveRemoteToFile(request, target.Handle());
         if (request != nullptr)
             InternetCloseHandle(request);
         double elapsed = Seconds(start, Now());

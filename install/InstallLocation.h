@@ -5,8 +5,6 @@
 const char kInstallSubFolder[] = "\\Quorelware\\";
 // The installed copy always bears this name, whatever the running file is called.
 const char kInstalledExeName[] = "Quorel.exe";
-// Prefix of the temporary file that the image is written to before it replaces the installed copy.
-const char kInstallTempPrefix[] = "Quo";
 
 // Every shortcut and program group carries a space before the product name.
 const char kShortcutFileName[] = " Zelmora.lnk";

@@ -7,6 +7,7 @@
 #include "install/PathText.h"
 #include "install/ShortcutPlacement.h"
 #include "update/Publisher.h"
+#include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
 #include "update/Versions.h"
 
@@ -45,37 +46,28 @@ CHeapBlock ReadWholeImage(const char* path)
     return image;
 }
 
-// Written beside the installed copy and then moved over it: the installed copy is always either
-// the old file or the whole new image. A write or move that fails (the installed copy may be
-// running) leaves the old copy and no temporary file behind, and gives false.
-bool ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, const char* installPath)
+// Staged beside the installed copy, judged as held, and renamed over it: the installed copy is always
+// either the old file or the whole new image, and the file judged is the file that lands. A copy that
+// may not replace it, or a write or move that fails (the installed copy may be running), leaves the old
+// copy and no staged file behind.
+enum StageOutcome
 {
-    char tempPath[MAX_PATH];
-    if (::GetTempFileNameA(installFolder, kInstallTempPrefix, 0, tempPath) == 0) {
-        return false;
-    }
-    bool written = false;
-    {
-        CKernelHandle file(::CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        DWORD done = 0;
-        written = file.IsValid() && ::WriteFile(file.Get(), image.Get(), image.Size(), &done, nullptr) &&
-                  done == image.Size();
-    }
-    if (!written || !::MoveFileExA(tempPath, installPath, MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileA(tempPath);
-        return false;
-    }
-    return true;
+    Installed,
+    Refused,  // a signed installed copy gives way only to its own publisher
+    NotWritten,
+};
+
+StageOutcome ReplaceInstalledCopy(const CHeapBlock& image, const char* installFolder, const char* installPath)
+{
+    CStagedFile staged;
+    if (!staged.Create(installFolder) || !staged.Write(image.Get(), image.Size()) || !staged.Flush())
+        return NotWritten;
+    if (!MayReplace(installPath, staged.Path(), staged.Handle()))
+        return Refused;
+    return staged.MoveTo(installPath, true) ? Installed : NotWritten;
 }
 
-bool IsFile(const char* path)
-{
-    const DWORD attributes = ::GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Whatever stands at the install path; with no command line it receives the bare path.
+// The image just written; with no command line it receives the bare path.
 void StartInstalledCopy(const char* installPath)
 {
     STARTUPINFOA startup;
@@ -121,24 +113,22 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char 
     // An image that was not read whole never replaces the installed copy; and the installed copy
     // itself (one without a version) would otherwise restart itself for ever.
     const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
-    // A signed installed copy gives way only to its own publisher; otherwise this copy stays as if older.
-    if (!runningIsNewer || image.Get() == nullptr || isInstalledCopy || !MayReplace(installPath, runningPath)) {
-        // Shortcuts name the installed copy: without one that has a version there is nothing to name.
-        if (!installedVersion.IsEmpty()) {
-            PlaceShortcuts(owner, installFolder);
-        }
-        return RunningCopyStays;
+    StageOutcome outcome = Refused;
+    if (runningIsNewer && image.Get() != nullptr && !isInstalledCopy) {
+        // The folder may exist already.
+        ::CreateDirectoryA(installFolder, nullptr);
+        outcome = ReplaceInstalledCopy(image, installFolder, installPath);
     }
-
-    // The folder may exist already.
-    ::CreateDirectoryA(installFolder, nullptr);
-    const bool installed = ReplaceInstalledCopy(image, installFolder, installPath);
     image.Free();
-    // Closing with nothing installed would take the user's only program away at every start.
-    if (!installed && !IsFile(installPath)) {
+    // Otherwise this copy stays as if older. Shortcuts name the installed copy: without one that has a
+    // version there is nothing to name.
+    if (outcome == Refused && !installedVersion.IsEmpty()) {
+        PlaceShortcuts(owner, installFolder);
+    }
+    // What stands at the install path was judged older, foreign or broken: only this image is started.
+    if (outcome != Installed) {
         return RunningCopyStays;
     }
-
     StartInstalledCopy(installPath);
     return InstalledCopyStarted;
 }

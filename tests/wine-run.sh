@@ -35,6 +35,20 @@ make_prefix() {
 }
 once unready make_prefix
 
+# Drive T: is a folder on another file system than the prefix's (tmpfs where there is one), so that a test
+# can put a program's temporary folder where a move to the program's folder would have to copy.
+other_fs_unmapped() { [ ! -d "$prefix/dosdevices/t:/" ]; }
+map_other_fs() {
+    for base in /dev/shm /run/shm /tmp; do
+        if [ -d "$base" ] && [ -w "$base" ] && [ "$(stat -c %d "$base")" != "$(stat -c %d "$prefix")" ]; then
+            folder="$base/quorel-drive-$(stat -c %i "$prefix")"
+            mkdir -p "$folder" && ln -sfn "$folder" "$prefix/dosdevices/t:"
+            return
+        fi
+    done
+}
+once other_fs_unmapped map_other_fs
+
 # Headless without a display: Wine's null graphics driver still gives real windows and message boxes.
 want=x11
 [ -z "${DISPLAY:-}" ] && want=null

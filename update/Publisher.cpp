@@ -7,6 +7,7 @@
 #include <delayimp.h>
 
 #include "framework/AfxHandles.h"
+#include "update/PeImage.h"
 
 namespace {
 
@@ -20,15 +21,13 @@ FARPROC WINAPI LoadFromSystemFolder(unsigned notification, PDelayLoadInfo info)
     return reinterpret_cast<FARPROC>(LoadLibraryExA(info->szDll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
-// Enough for the DOS header, the PE headers and the data directories of any program we build.
-const DWORD kHeaderBytes = 4096;
-
 // The platform's verification of one file, and the state it keeps: the signer, its certificate
 // and its chain live in that state until it is closed, exactly once.
 class CTrustState
 {
 public:
-    explicit CTrustState(const char* path) : m_result(TRUST_E_NOSIGNATURE)
+    // With a handle, the file held open is the one judged: others may not be able to open it by its path.
+    explicit CTrustState(const char* path, HANDLE file = nullptr) : m_result(TRUST_E_NOSIGNATURE)
     {
         ZeroMemory(&m_file, sizeof m_file);
         ZeroMemory(&m_data, sizeof m_data);
@@ -36,6 +35,7 @@ public:
             return;
         m_file.cbStruct = sizeof m_file;
         m_file.pcwszFilePath = m_path;
+        m_file.hFile = file;
         m_data.cbStruct = sizeof m_data;
         m_data.dwUIChoice = WTD_UI_NONE;
         // No online revocation check and no URL fetched but from the cache: a slow or hostile network
@@ -119,39 +119,17 @@ bool CarriesSignature(const char* path)
         const DWORD error = GetLastError();
         return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     }
-    BYTE headers[kHeaderBytes];
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), headers, sizeof headers, &read, nullptr))
-        return true;
-
     // Anything that is not a program has no signature that could name a publisher.
-    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(headers);
-    if (read < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE || dos->e_lfanew <= 0 ||
-        DWORD(dos->e_lfanew) > read - sizeof(IMAGE_NT_HEADERS64))
-        return false;
-    const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(headers + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE)
-        return false;
-    const IMAGE_DATA_DIRECTORY* security = nullptr;
-    if (nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        if (nt->OptionalHeader.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY)
-            security = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
-    } else if (nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        const IMAGE_NT_HEADERS64* nt64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(nt);
-        if (nt64->OptionalHeader.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY)
-            security = &nt64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
-    } else {
-        return false;
-    }
-    return security && security->Size != 0;
+    PeFacts facts;
+    return !ReadPeFacts(file.Get(), facts) || (facts.isProgram && facts.signatureBlock);
 }
 
-bool IsSignedBySamePublisher(const char* candidate, const char* reference)
+bool IsSignedBySamePublisher(const char* candidatePath, HANDLE candidate, const char* reference)
 {
     const CCertContext publisher = SignerOf(reference);
     if (!publisher)
         return false;
-    CTrustState state(candidate);
+    CTrustState state(candidatePath, candidate);
     const CRYPT_PROVIDER_SGNR* signer = state.Signer();
     if (!state.Verified() || !signer || !ChainTrustedForCodeSigning(*signer))
         return false;
@@ -161,7 +139,7 @@ bool IsSignedBySamePublisher(const char* candidate, const char* reference)
                                       &publisher.Get()->pCertInfo->Subject) != FALSE;
 }
 
-bool MayReplace(const char* current, const char* candidate)
+bool MayReplace(const char* current, const char* candidatePath, HANDLE candidate)
 {
-    return !CarriesSignature(current) || IsSignedBySamePublisher(candidate, current);
+    return !CarriesSignature(current) || IsSignedBySamePublisher(candidatePath, candidate, current);
 }

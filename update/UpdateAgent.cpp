@@ -34,10 +34,10 @@ void AnswerSentMessages()
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
-// Takes bytes as they arrive, so that a server that trickles is caught by the block's limit: a blocking
-// read would wait for the whole buffer. False when the server fell silent, the read failed or the buffer
-// was not full (nor the data ended) within the block's limit; *filled says what did arrive.
-bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
+// Takes bytes as they arrive, so that a server that trickles is caught by the limit: a blocking read
+// would wait for the whole buffer. False when the server fell silent, the read failed or the buffer was
+// not full (nor the data ended) within limitMs; *filled says what did arrive.
+bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs)
 {
     *filled = 0;
     const DWORD start = GetTickCount();
@@ -55,7 +55,7 @@ bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled)
         if (read == 0)
             return true;
         *filled += read;
-        if (*filled < size && GetTickCount() - start >= kTransferLimits.blockMs)
+        if (*filled < size && GetTickCount() - start >= limitMs)
             return false;
     }
     return true;
@@ -147,7 +147,7 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
 bool CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size)
 {
     DWORD read = 0;
-    if (!FillBuffer(hRequest, static_cast<char*>(buffer), size, &read)) {
+    if (!FillBuffer(hRequest, static_cast<char*>(buffer), size, &read, kTransferLimits.blockMs)) {
         SetLastError(ERROR_INTERNET_TIMEOUT);
         return false;
     }
@@ -156,32 +156,36 @@ bool CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size)
     return read > 0;
 }
 
-bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, const char* path)
+bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file)
 {
-    CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
-        return false;
-
-    // A server that closes cleanly before the announced length has sent only part of the file.
+    // A server that closes cleanly before the announced length has sent only part of the file; one that
+    // announces more than any release can be is refused before its first byte.
     DWORD announced = 0;
     DWORD announcedSize = sizeof(announced);
     const bool hasLength = HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
                                           &announcedSize, nullptr) != FALSE;
+    if (hasLength && announced > kMaxExecutableBytes)
+        return false;
+    const DWORD start = GetTickCount();
     ULONGLONG total = 0;
     char block[kDownloadBlockSize];
     for (;;) {
-        DWORD read = 0;
-        if (!FillBuffer(hRequest, block, sizeof(block), &read)) {
-            SetLastError(ERROR_INTERNET_TIMEOUT);
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= kTransferLimits.downloadMs)
             return false;
-        }
+        const DWORD left = kTransferLimits.downloadMs - elapsed;
+        DWORD read = 0;
+        if (!FillBuffer(hRequest, block, sizeof(block), &read,
+                        left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs))
+            return false;
         if (read == 0)
             return !hasLength || total == announced;
+        total += read;
+        if (total > kMaxExecutableBytes)
+            return false;
         DWORD written = 0;
-        WriteFile(file.Get(), block, read, &written, nullptr);
+        WriteFile(file, block, read, &written, nullptr);
         if (written != read)
             return false;
-        total += read;
     }
 }

@@ -3,6 +3,7 @@
 #include <wininet.h>
 #include "framework/AfxHandles.h"
 #include "framework/AfxString.h"
+#include "update/StagedFile.h"
 #include "update/UpdateResult.h"
 
 // The shell's one Internet session, its transfers, the version operations and the update procedure.
@@ -15,11 +16,12 @@ public:
     CUpdateAgent& operator=(const CUpdateAgent&) = delete;
 
     // Session and transfers. Every wait is bounded (update/TransferLimits.h); a read that gives up
-    // returns false with ERROR_INTERNET_TIMEOUT as the last error.
+    // returns false with ERROR_INTERNET_TIMEOUT as the last error. A download goes into a file the
+    // caller holds open, and ends within its size and time limits.
     bool HasConnection();
     HINTERNET OpenRemote(CString& url);
     bool ReadChunk(HINTERNET hRequest, void* buffer, DWORD size);
-    bool SaveRemoteToFile(HINTERNET hRequest, const char* path);
+    bool SaveRemoteToFile(HINTERNET hRequest, HANDLE file);
 
     // File versions and their order.
     CString RunningModulePath();
@@ -29,7 +31,7 @@ public:
 
     // The update procedure and the swap it ends with.
     UpdateResult RunUpdate(const char* baseUrl);
-    bool SwapExecutable(CString runningPath, CString downloadedPath);
+    SwapResult SwapExecutable(CString runningPath, CStagedFile& download);
 
     // Declared first, so closed last: the connection below belongs to it.
     CInternetHandle m_hSession;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The outcome of one update run; the timer handler acts on 0, 4 and 7.
+// The outcome of one update run; the timer handler acts on 0, 4, 7 and 8.
 enum UpdateResult
 {
     UpdateInstalled = 0,
@@ -11,4 +11,14 @@ enum UpdateResult
     UpdateNoLocalVersion = 5,
     UpdateNotNewer = 6,
     UpdateNotInstalled = 7,
+    // The swap failed and the program could not be put back at its path: it stands as the backup.
+    UpdateProgramNotRestored = 8,
+};
+
+// How a swap of the executables ended.
+enum SwapResult
+{
+    SwapDone,
+    SwapNotDone,      // the program is where it was
+    SwapNotRestored,  // the running path is empty; the program stands as the backup
 };

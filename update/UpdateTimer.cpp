@@ -43,7 +43,7 @@ void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
             g_restartRequested = true;
             SendMessage(WM_CLOSE, 0, 0);
         }
-    } else if (result == UpdateTransferFailed || result == UpdateNotInstalled) {
+    } else if (result == UpdateTransferFailed || result == UpdateNotInstalled || result == UpdateProgramNotRestored) {
         CString text(QUOREL_FAILURE_BEFORE);
         text += kHomePageUrl;
         text += QUOREL_FAILURE_AFTER;

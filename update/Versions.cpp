@@ -52,11 +52,14 @@ CString FullVersionText(const char* path)
     VS_FIXEDFILEINFO* info = nullptr;
     if (!block.Get() || !GetFileVersionInfoA(path, 0, size, block.Get()) || !QueryFixedInfo(block.Get(), info))
         return result;
+    return FullVersionText(info->dwFileVersionMS, info->dwFileVersionLS);
+}
+
+CString FullVersionText(DWORD ms, DWORD ls)
+{
     char text[kVersionTextSize];
-    wsprintfA(text, "%d.%d.%d.%d", int(HIWORD(info->dwFileVersionMS)), int(LOWORD(info->dwFileVersionMS)),
-              int(HIWORD(info->dwFileVersionLS)), int(LOWORD(info->dwFileVersionLS)));
-    result = text;
-    return result;
+    wsprintfA(text, "%d.%d.%d.%d", int(HIWORD(ms)), int(LOWORD(ms)), int(HIWORD(ls)), int(LOWORD(ls)));
+    return CString(text);
 }
 
 CString CUpdateAgent::RunningModulePath()

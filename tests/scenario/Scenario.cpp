@@ -1,11 +1,10 @@
 #include "scenario/Scenario.h"
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 #include "QuorelBuildConfig.h"
 #include "app/BuildConfig.h"
@@ -48,18 +47,123 @@ ULONGLONG LastWrite(const std::string& path)
     return ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
 }
 
-// Inherited entries carry no mark under Wine: a file's DACL is compared with a new file's beside it.
-std::string Dacl(const std::string& path)
+// Another process at the files that appear in a folder: it may read them, never write, move or delete
+// them. Each new file is held open for reading, as a scanner would, until the intruder stops.
+class Intruder
 {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    char* text = nullptr;
-    GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, 0, 0, 0, 0, &sd);
-    ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, 0);
-    const std::string dacl = text ? text : "";
-    LocalFree(text);
-    LocalFree(sd);
-    return dacl;
-}
+public:
+    explicit Intruder(const std::string& folder) : m_folder(folder), m_before(ListFolder(folder)) {}
+    ~Intruder() { Stop(); }
+    void Start()
+    {
+        m_thread = std::thread([this] { Run(); });
+    }
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        m_readers.clear();
+    }
+    int found = 0;
+    std::string changed;  // the first change that went through
+
+private:
+    void Run()
+    {
+        while (!m_stop) {
+            for (const std::string& entry : ListFolder(m_folder)) {
+                const std::string path = m_folder + entry;
+                if (entry == kBackupName || std::count(m_before.begin(), m_before.end(), entry))
+                    continue;
+                auto reader = std::make_unique<CKernelHandle>(
+                    CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+                if (!std::count(m_seen.begin(), m_seen.end(), entry) && reader->IsValid()) {
+                    m_seen.push_back(entry);
+                    ++found;
+                    m_readers.push_back(std::move(reader));
+                }
+                CKernelHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+                if (writer.IsValid() && changed.empty())
+                    changed = "opened for writing: " + entry;
+                if (MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) && changed.empty())
+                    changed = "moved: " + entry;
+                if (DeleteFileA(path.c_str()) && changed.empty())
+                    changed = "deleted: " + entry;
+            }
+            Sleep(5);
+        }
+    }
+
+    const std::string m_folder;
+    const std::vector<std::string> m_before;
+    std::vector<std::string> m_seen;
+    std::vector<std::unique_ptr<CKernelHandle>> m_readers;
+    volatile bool m_stop = false;
+    std::thread m_thread;
+};
+
+// Looks at a path over and over while the copy runs: each look finds nothing there, or one of two
+// images whole; and a folder, which must stay empty.
+class Sampler
+{
+public:
+    Sampler(const std::string& path, std::string before, std::string after, const std::string& emptyFolder)
+        : m_path(path),
+          m_images{std::move(before), std::move(after)},
+          m_folder(emptyFolder),
+          m_thread([this] { Run(); })
+    {
+    }
+    ~Sampler() { Stop(); }
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int looks = 0;
+    int partial = 0;
+    std::string put;  // the first file found in the folder
+
+private:
+    void Run()
+    {
+        for (; !m_stop; ++looks) {
+            const std::string data = ReadWholeFile(m_path);
+            partial += !data.empty() && data != m_images[0] && data != m_images[1];
+            const std::vector<std::string> entries = ListFolder(m_folder);
+            if (!entries.empty() && put.empty())
+                put = entries.front();
+        }
+    }
+
+    const std::string m_path;
+    const std::string m_images[2];
+    const std::string m_folder;
+    volatile bool m_stop = false;
+    std::thread m_thread;
+};
+
+// Points the copies' temporary folder elsewhere for as long as it lives.
+struct TemporaryFolder
+{
+    const std::string saved = TempFolder();
+    const bool active;
+    explicit TemporaryFolder(const char* folder) : active(folder != nullptr)
+    {
+        for (const char* variable : {"TMP", "TEMP"})
+            active&& SetEnvironmentVariableA(variable, folder);
+    }
+    ~TemporaryFolder()
+    {
+        for (const char* variable : {"TMP", "TEMP"})
+            active&& SetEnvironmentVariableA(variable, saved.c_str());
+    }
+};
 
 // Points the prefix's common application-data folder elsewhere for as long as it lives.
 struct CommonAppDataOverride
@@ -157,21 +261,14 @@ void RunScenario(const Scenario& s)
     }
     const std::string exe = folder + name;
     const std::string backup = folder + kBackupName;
-    const std::string download = TempFolder() + (s.fileName[0] == '*' ? kInstalledExeName : name.c_str());
     ASSERT_TRUE(s.fromInstallPath || CopyTo(Image(s.running), exe));
-    DeleteFileA(download.c_str());
-    SECURITY_ATTRIBUTES own = {sizeof own, nullptr, FALSE};
-    ASSERT_TRUE(!s.privateDownload || ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                                          "D:P(A;;FA;;;OW)", SDDL_REVISION_1, &own.lpSecurityDescriptor, nullptr));
-    CKernelHandle(s.privateDownload ? CreateFileA(download.c_str(), GENERIC_WRITE, 0, &own, CREATE_ALWAYS, 0, 0) : 0);
-    LocalFree(own.lpSecurityDescriptor);
-    const std::string fresh = folder + "fresh";  // what the folder gives a file of its own
-    ASSERT_TRUE(!s.privateDownload || (WriteWholeFile(fresh, "") && Dacl(download) != Dacl(fresh)));
     ASSERT_TRUE(s.held != Held::Backup || WriteWholeFile(backup, kEarlierBackup));
-    CKernelHandle held(s.held == Held::Nothing
-                           ? nullptr
-                           : CreateFileA((s.held == Held::Backup ? backup : download).c_str(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
+    const std::string heldPath = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
+    // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
+    CKernelHandle held(s.held == Held::Nothing ? nullptr
+                                               : CreateFileA(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                             OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(s.held == Held::Nothing || held.IsValid());
     // Under the long folder the install path would not fit in MAX_PATH.
     const std::string longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
     ASSERT_TRUE(MakeDirs(longFolder));
@@ -192,6 +289,17 @@ void RunScenario(const Scenario& s)
         return std::any_of(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target == target; });
     };
     const std::vector<std::string> tempBefore = ListFolder(TempFolder());
+    const std::vector<std::string> folderBefore = ListFolder(folder);
+
+    // The drive the test wrapper maps to a folder on a file system of its own.
+    const std::string otherTemp = "T:\\quorel-temp\\";
+    if (s.otherDrive && GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR)
+        GTEST_SKIP() << "no drive T: on another file system";
+    ASSERT_TRUE(!s.otherDrive || (RemoveTree(otherTemp), MakeDirs(otherTemp)));
+    TemporaryFolder temporaryFolder(s.otherDrive ? otherTemp.c_str() : nullptr);
+    std::unique_ptr<Sampler> sampler(s.otherDrive ? new Sampler(exe, ReadWholeFile(exe), executable.body, otherTemp)
+                                                  : nullptr);
+    Intruder intruder(folder);
 
     ChildProcess installedCopy;
     ASSERT_TRUE(!s.installedRuns || (installedCopy.Start(InstalledExe(), InstalledExe()) &&
@@ -238,6 +346,8 @@ void RunScenario(const Scenario& s)
         PostMessageA(window, s.trigger.message, s.trigger.wParam, 0);
     }
     const DWORD triggered = GetTickCount();
+    if (s.intruder)
+        intruder.Start();
     for (const Box& expected : s.boxes) {
         SCOPED_TRACE(expected.caption);
         HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
@@ -248,6 +358,11 @@ void RunScenario(const Scenario& s)
         EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
         Answer(box, expected.answer);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
+        // How long a scanner holds the file: the update must wait it out.
+        if (s.held == Held::ImageBriefly && held.IsValid()) {
+            Sleep(3000);
+            held.Close();
+        }
         DWORD_PTR ignored = 0;
         EXPECT_TRUE(!s.answersMs || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
     }
@@ -289,10 +404,15 @@ void RunScenario(const Scenario& s)
     commonAppData.reset();
 
     held.Close();
-    if (s.held == Held::Download)
-        DeleteFileA(download.c_str());  // only the test's own handle kept it
+    intruder.Stop();
+    EXPECT_TRUE(!s.intruder || intruder.found > 0) << "no new file appeared beside the copy";
+    EXPECT_EQ("", intruder.changed);
+    if (sampler) {
+        sampler->Stop();
+        EXPECT_EQ(0, sampler->partial) << "part of a file at the running path, in " << sampler->looks << " looks";
+        EXPECT_EQ("", sampler->put) << "put in the temporary folder on the other drive";
+    }
     EXPECT_TRUE(SameImage(exe, s.runningAfter ? s.runningAfter : s.running)) << "the running path";
-    EXPECT_TRUE(!s.privateDownload || Dacl(exe) == Dacl(fresh)) << "the program kept its download's permissions";
     EXPECT_TRUE(s.backupAfter            ? SameImage(backup, s.backupAfter)
                 : s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup
                                          : !FileExists(backup));
@@ -301,6 +421,9 @@ void RunScenario(const Scenario& s)
     EXPECT_TRUE(s.fromInstallPath || SameImage(InstalledExe(), installed)) << "the installed copy";
     for (const std::string& entry : ListFolder(InstallFolder()))
         EXPECT_TRUE(entry == kInstalledExeName || entry == kShortcutFileName || entry == kBackupName) << entry;
+    for (const std::string& entry : ListFolder(folder))
+        EXPECT_TRUE(entry == kBackupName || std::count(folderBefore.begin(), folderBefore.end(), entry))
+            << "left beside the copy: " << entry;
     for (const std::string& entry : ListFolder(TempFolder()))
         EXPECT_TRUE(std::count(tempBefore.begin(), tempBefore.end(), entry))
             << "left in the temporary folder: " << entry;

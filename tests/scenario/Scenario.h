@@ -17,12 +17,15 @@ enum class End
     Restarts,
     Exits
 };
+// A file another process holds open without letting it be moved, as a scanner or a running program does.
 enum class Held
 {
     Nothing,
     Backup,
-    Download
-};  // a file the test holds open, as a running image is held
+    Image,         // the started copy's file, for the whole row
+    ImageBriefly,  // the same, until 3 s after the first box is answered
+    Installed,     // the installed copy, for the whole row
+};
 
 // Box answers beyond the button ids.
 const int kByEnter = 100;
@@ -58,7 +61,8 @@ struct Scenario
     const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
-    bool privateDownload = false;  // the download target stands, private to its owner as in a user's temporary folder
+    bool intruder = false;    // another process goes after every new file beside the copy while it updates
+    bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
     // The copy the user starts.
     const char* running = "v3200";
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own

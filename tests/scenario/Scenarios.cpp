@@ -36,6 +36,13 @@ Box About(int answer)
     return {QUOREL_ABOUT_CAPTION, QUOREL_ABOUT_NAME, "128", "OK", answer};
 }
 
+// The executable in parts, well within every limit, so that its download lasts about a second.
+void Paced(HttpResponse&, HttpResponse& exe)
+{
+    exe.trickleMs = 50;
+    exe.trickleBytes = 8192;
+}
+
 // clang-format off
 // A signed 3.2.0.0 offered that copy of 3.2.0.1: it fails as a broken download would.
 Scenario Refused(const char* name, const char* exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
@@ -103,11 +110,21 @@ const Scenario kScenarios[] = {
      .boxes = kYesThenFailure},
     {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .trigger = kTick,
      .boxes = kYesThenFailure},
-    // The download is written but cannot be moved: the running path gets its image back.
-    {.name = "SecondMoveFails", .held = Held::Download, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = kYesThenFailure},
-    {.name = "UpdatedWithoutRestart", .privateDownload = true, .version = "3.2.0.1", .trigger = kTick,
+    {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
+    // A scanner holds the program for a moment, then for good: waited out, then a failure with nothing lost.
+    {.name = "ProgramHeldForAMoment", .held = Held::ImageBriefly, .version = "3.2.0.1", .trigger = kTick,
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
+    {.name = "ProgramHeldThroughout", .held = Held::Image, .version = "3.2.0.1", .trigger = kTick,
+     .boxes = kYesThenFailure},
+    // What another process can do to the download while it arrives, is judged and moved: read it, no more.
+    {.name = "DownloadOutOfOtherProcessesReach", .intruder = true, .version = "3.2.0.1", .shape = Paced,
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201",
+     .backupAfter = "v3200"},
+    // Staged beside the program, the swap is two renames: the running path never holds part of a file.
+    {.name = "TemporaryFolderOnAnotherDrive", .otherDrive = true, .version = "3.2.0.1", .shape = Paced,
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201",
+     .backupAfter = "v3200"},
     {.name = "UpdatedAndRestartedFromTheInstallPath", .fromInstallPath = true, .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = "v3201",
      .backupAfter = "v3200", .versionRequests = 1, .exeRequests = 1},
@@ -129,6 +146,13 @@ const Scenario kScenarios[] = {
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
      .trigger = kTick, .boxes = kYesThenFailure, .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15),
      .answersMs = 2000},
+    // Larger than any release may be: announced so, then silent (refused at once, not after the silence), or
+    // an endless body without a length.
+    {.name = "ExecutableAnnouncedBeyondTheLimit", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = kMaxExecutableBytes + 1; exe.trickleMs = INFINITE; },
+     .trigger = kTick, .boxes = kYesThenFailure, .maxMs = kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR},
+    {.name = "EndlessExecutable", .version = "3.2.0.1",
+     .shape = [](HttpResponse&, HttpResponse& exe) { exe.endless = true; }, .trigger = kTick, .boxes = kYesThenFailure},
     // Announced longer than sent, then closed cleanly: the whole image, yet short of its announcement.
     {.name = "ExecutableShorterThanAnnounced", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; }, .trigger = kTick,
@@ -167,8 +191,10 @@ const Scenario kScenarios[] = {
     // A folder no one may write in: nothing can be installed, so this copy stays the user's.
     {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = nullptr, .placed = false,
      .commonAppData = "Z:\\proc", .running = "v3201"},
-    // It cannot replace the running installed copy, and starts it once more all the same.
-    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201", .end = End::HandsOver},
+    // It cannot replace the running installed copy, nor one held by another process: it starts nothing.
+    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201"},
+    {.name = "HeldInstalledCopyWithoutAVersionStaysWhole", .installed = "vnone", .held = Held::Installed,
+     .running = "v3201-vendor"},
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 

@@ -1,5 +1,7 @@
 #include "support/HttpServer.h"
 
+#include <algorithm>
+
 #include "support/Wait.h"
 
 namespace {
@@ -129,14 +131,19 @@ void HttpServer::Serve(SOCKET client)
     }
     const std::string& body = response.body;
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + (response.status < 400 ? " OK" : " Error") +
-                        "\r\nContent-Length: " +
-                        std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : body.size()) +
-                        "\r\nConnection: close\r\nContent-Type: " + response.contentType + "\r\n\r\n";
+                        "\r\nConnection: close\r\nContent-Type: " + response.contentType + "\r\n";
+    if (!response.endless)
+        reply += "Content-Length: " +
+                 std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : body.size()) + "\r\n";
+    reply += "\r\n";
     const size_t sent = body.size() < response.dropAfter ? body.size() : response.dropAfter;
-    const size_t step = response.trickleMs ? 1 : sent;  // a trickle: one byte per interval
+    const size_t step = response.trickleMs ? response.trickleBytes : sent;
     bool ok = !response.stall && SendAll(client, reply.data(), reply.size());
     for (size_t i = 0; ok && i < sent; i += step)
-        ok = SendAll(client, body.data() + i, step) && (!response.trickleMs || Pause(response.trickleMs));
+        ok = SendAll(client, body.data() + i, std::min(step, sent - i)) &&
+             (!response.trickleMs || Pause(response.trickleMs));
+    while (ok && response.endless && !m_stopping)
+        ok = SendAll(client, body.data(), body.size());
     if (sent < body.size()) {
         Pause(kBeforeResetMs);
         linger reset = {1, 0};

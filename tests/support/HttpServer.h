@@ -18,8 +18,10 @@ struct HttpResponse
     std::string body;
     size_t dropAfter = SIZE_MAX;      // reset the connection after this many body bytes
     bool stall = false;               // read the request, never answer until the server stops
-    DWORD trickleMs = 0;              // one body byte per interval
+    DWORD trickleMs = 0;              // one part of the body per interval
+    size_t trickleBytes = 1;          // the size of that part
     size_t contentLength = SIZE_MAX;  // announce this length instead of the body's, then close cleanly
+    bool endless = false;             // no length announced, the body sent again and again until the client goes
 };
 
 struct HttpRequest

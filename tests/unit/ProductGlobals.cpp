@@ -8,9 +8,9 @@
 const char kWebAppUrlPrefix[] = "http://" QUOREL_TEST_HOST QUOREL_WEBAPP_PATH;
 const char kUpdateBaseUrl[] = "http://" QUOREL_TEST_HOST QUOREL_UPDATE_PATH;
 const char kHomePageUrl[] = "http://" QUOREL_TEST_HOST;
-const TransferLimits kTransferLimits = {kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
-                                        kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
-                                        kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR};
+const TransferLimits kTransferLimits = {
+    kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR, kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
+    kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR, kDownloadLimitMs / QUOREL_TEST_LIMIT_DIVISOR};
 
 namespace {
 class CTestApp : public CWinApp

@@ -52,34 +52,35 @@ TEST(SaveRemoteToFile, WholeBodiesOnlyAndAtEveryBlockEdge)
     {
         size_t size;
         size_t dropAfter;
-        const char* into;  // "missing": a missing folder; "full": a device with no space
+        bool full;  // into a device with no space
         bool saved;
     } cases[] = {
-        {0, SIZE_MAX, "", true},
-        {4096, SIZE_MAX, "", true},
-        {4097, SIZE_MAX, "", true},
-        {100000, SIZE_MAX, "", true},
-        {20000, 9000, "", false},
-        {3000, SIZE_MAX, "missing", false},
-        {10000, SIZE_MAX, "full", false},
+        {0, SIZE_MAX, false, true},
+        {4096, SIZE_MAX, false, true},
+        {4097, SIZE_MAX, false, true},
+        {100000, SIZE_MAX, false, true},
+        {20000, 9000, false, false},
+        {10000, SIZE_MAX, true, false},
     };
     // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.size << " bytes, cut after " << c.dropAfter << " into " << c.into);
+        SCOPED_TRACE(testing::Message() << c.size << " bytes, cut after " << c.dropAfter
+                                        << (c.full ? " into a full device" : ""));
         HttpResponse file{200, "application/octet-stream", image.substr(0, c.size)};
         file.dropAfter = c.dropAfter;
         server.SetPrefix("/file", file);
         CString url(server.Url("/file").c_str());
         CInternetHandle request(agent.OpenRemote(url));
         ASSERT_TRUE(request);
-        const std::string id = std::to_string(c.size);
-        const std::string path = *c.into == 'f' ? "Z:\\dev\\full" : folder.File(*c.into ? "missing\\" + id : id);
-        // A longer file is already there: it is replaced, not overwritten in place.
-        ASSERT_TRUE(*c.into || WriteWholeFile(path, std::string(9000, 'o')));
+        const std::string path = folder.File(std::to_string(c.size));
+        CKernelHandle target(CreateFileA(c.full ? "Z:\\dev\\full" : path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                         nullptr, c.full ? OPEN_EXISTING : CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(target.IsValid());
 
-        EXPECT_EQ(c.saved, agent.SaveRemoteToFile(request.Get(), path.c_str()));
+        EXPECT_EQ(c.saved, agent.SaveRemoteToFile(request.Get(), target.Get()));
+        target.Close();
         const std::string saved = ReadWholeFile(path);
-        if (!*c.into) {
+        if (!c.full) {
             EXPECT_TRUE(c.saved ? saved == file.body : saved.size() < file.body.size());
             EXPECT_EQ(file.body.substr(0, saved.size()), saved) << "the part received stays";
         }

@@ -1,0 +1,106 @@
+#include "update/StagedFile.h"
+
+#include <ntsecapi.h>
+
+#include "framework/AfxPath.h"
+
+namespace {
+
+const char kStagedPrefix[] = "Quo";
+const char kStagedExtension[] = ".tmp";
+const int kRandomBytes = 8;
+
+// A name drawn from the system's random generator: another process cannot create it first, nor
+// open it ahead of time, because it cannot know it.
+bool RandomName(char* name, int size)
+{
+    BYTE random[kRandomBytes];
+    if (!RtlGenRandom(random, sizeof random))
+        return false;
+    char hex[2 * kRandomBytes + 1];
+    for (int i = 0; i < kRandomBytes; ++i)
+        wsprintfA(hex + 2 * i, "%02x", random[i]);
+    return ComposePath(name, size, kStagedPrefix, hex, kStagedExtension);
+}
+
+}  // namespace
+
+bool IsHeldByAnotherProcess(DWORD error)
+{
+    // Access denied is what a file being scanned or a running image answers.
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+void PauseAnsweringSentMessages(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE);
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool CStagedFile::Create(const char* folder)
+{
+    Discard();
+    char name[MAX_PATH];
+    if (!RandomName(name, sizeof name) || !ComposePath(m_path, sizeof m_path, folder, name))
+        return false;
+    // Others may read it (a scanner must), but only if they let it be written and moved: nobody else
+    // can write, move or delete it while it is held.
+    m_file = CKernelHandle(CreateFileA(m_path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file.IsValid()) {
+        m_path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool CStagedFile::Write(const void* data, DWORD size)
+{
+    DWORD written = 0;
+    return m_file.IsValid() && WriteFile(m_file.Get(), data, size, &written, nullptr) && written == size;
+}
+
+bool CStagedFile::Flush()
+{
+    return m_file.IsValid() && FlushFileBuffers(m_file.Get());
+}
+
+bool CStagedFile::MoveTo(const char* path, bool replace)
+{
+    if (!m_file.IsValid())
+        return false;
+    struct
+    {
+        FILE_RENAME_INFO info;
+        WCHAR room[MAX_PATH];
+    } rename = {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, rename.info.FileName, MAX_PATH);
+    if (length <= 1)
+        return false;
+    rename.info.ReplaceIfExists = replace;
+    rename.info.FileNameLength = DWORD(length - 1) * sizeof(WCHAR);
+    const bool moved = RetryWhileLocked(
+        [&] { return SetFileInformationByHandle(m_file.Get(), FileRenameInfo, &rename, sizeof rename) != FALSE; });
+    if (!moved)
+        return false;
+    // The new name is metadata of its own: written through like the data.
+    FlushFileBuffers(m_file.Get());
+    m_path[0] = '\0';
+    m_file.Close();
+    return true;
+}
+
+void CStagedFile::Discard()
+{
+    if (!m_file.IsValid())
+        return;
+    // Through the handle: the file that was held is the one that goes.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &disposition, sizeof disposition);
+    m_file.Close();
+    m_path[0] = '\0';
+}
