@@ -131,7 +131,8 @@ void HttpServer::Serve(SOCKET client)
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + (response.status < 400 ? " OK" : " Error") +
                         "\r\nContent-Length: " +
                         std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : body.size()) +
-                        "\r\nConnection: close\r\nContent-Type: " + response.contentType + "\r\n\r\n";
+                        "\r\nConnection: close\r\nContent-Type: " + response.contentType +
+                        (response.location.empty() ? "" : "\r\nLocation: " + response.location) + "\r\n\r\n";
     const size_t sent = body.size() < response.dropAfter ? body.size() : response.dropAfter;
     const size_t step = response.trickleMs ? 1 : sent;  // a trickle: one byte per interval
     bool ok = !response.stall && SendAll(client, reply.data(), reply.size());

@@ -20,6 +20,7 @@ struct HttpResponse
     bool stall = false;               // read the request, never answer until the server stops
     DWORD trickleMs = 0;              // one body byte per interval
     size_t contentLength = SIZE_MAX;  // announce this length instead of the body's, then close cleanly
+    std::string location;             // a Location header, for a redirect
 };
 
 struct HttpRequest
