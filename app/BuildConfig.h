@@ -6,9 +6,9 @@
 // The update server's folder.
 #define QUOREL_UPDATE_PATH "/update/"
 
-// "http://<web application host>" QUOREL_WEBAPP_PATH.
+// "<scheme>://<web application host>" QUOREL_WEBAPP_PATH, the scheme http or https as built.
 extern const char kWebAppUrlPrefix[];
-// "http://<vendor host>/update/": the update server's base address, ending in "/".
+// "<scheme>://<vendor host>/update/": the update server's base address, ending in "/".
 extern const char kUpdateBaseUrl[];
-// "http://<vendor host>": the maker's home page, shown when an update fails.
+// "<scheme>://<vendor host>", the update server's scheme: the maker's home page, shown when an update fails.
 extern const char kHomePageUrl[];

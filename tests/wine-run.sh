@@ -87,4 +87,9 @@ root_untrusted() { [ -f "$pki/root.cer" ] && [ -f "$pki/trust-root.exe" ] && ! c
 trust_root() { wine_quiet "$pki/trust-root.exe" "Z:$pki/root.cer" && cp "$pki/root.cer" "$prefix/.quorel-trusted-root"; }
 once root_untrusted trust_root
 
+# The scenarios' https copies talk to a TLS front on loopback (QUOREL_TLS_FRONT: its ports and
+# certificates, tests/support/tls_front.py), which lives as long as the program it runs.
+if [ -n "${QUOREL_TLS_FRONT:-}" ]; then
+    exec python3 "$(dirname "$0")/support/tls_front.py" $QUOREL_TLS_FRONT -- "$quorel_wine" "$@"
+fi
 exec "$quorel_wine" "$@"

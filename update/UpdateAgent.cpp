@@ -21,6 +21,19 @@ bool HasSuccessStatus(HINTERNET request)
     return status >= 200 && status <= 299;
 }
 
+// WinINet follows redirects itself, Wine's even from https to plain http, where anyone on the way may
+// answer: a request opened over https counts only if it also ended on an https address.
+bool EndedSecure(HINTERNET request)
+{
+    const int kSchemeLength = 8;  // "https://"
+    char address[kCanonicalSize];
+    DWORD size = sizeof(address);
+    if (!InternetQueryOptionA(request, INTERNET_OPTION_URL, address, &size) || size < DWORD(kSchemeLength))
+        return false;
+    address[kSchemeLength] = '\0';
+    return lstrcmpiA(address, "https://") == 0;
+}
+
 void SetTimeout(HINTERNET handle, DWORD option, DWORD ms)
 {
     InternetSetOptionA(handle, option, &ms, sizeof(ms));
@@ -136,7 +149,8 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, kTransferLimits.answerMs);
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.answerMs);
     AnswerSentMessages();
-    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()))
+    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()) ||
+        (secure && !EndedSecure(request.Get())))
         return nullptr;
     // Silence within the body has its own limit; a platform that keeps the send's timeout (Wine) keeps an
     // equal one.

@@ -8,6 +8,8 @@
 # impostor    a self-signed certificate that copies the vendor's subject
 # stranger    a root CA that nobody trusts
 # forged      the vendor's subject again, issued by the stranger (signatures carry it without its root)
+# server      the loopback TLS front's certificate for 127.0.0.1, issued by the root
+# shady       a self-signed certificate for 127.0.0.1, which nothing trusts
 # Each NAME gives NAME.pem and NAME.key; the root also as root.cer (DER).
 set -euo pipefail
 out=$1
@@ -16,6 +18,9 @@ vendor="/C=CN/O=Zelmora $label Vendor/CN=Zelmora $label Vendor"
 ca="-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"
 leaf="-addext basicConstraints=critical,CA:FALSE -addext keyUsage=critical,digitalSignature
       -addext extendedKeyUsage=codeSigning"
+# Wine 8 matches no IP address in subjectAltName: the address is a DNS name too.
+tls="-addext basicConstraints=critical,CA:FALSE -addext extendedKeyUsage=serverAuth
+     -addext subjectAltName=DNS:127.0.0.1,IP:127.0.0.1"
 
 mkdir -p "$out"
 tmp=$(mktemp -d "$out/.make.XXXXXX")
@@ -31,6 +36,8 @@ cert other "/C=CN/O=Other $label Publisher/CN=Other $label Publisher" "$leaf" ro
 cert impostor "$vendor" "$leaf"
 cert stranger "/O=Stranger $label/CN=Stranger $label Root" "$ca"
 cert forged "$vendor" "$leaf" stranger
+cert server "/O=Zelmora $label/CN=127.0.0.1" "$tls" root
+cert shady "/O=Shady $label/CN=127.0.0.1" "$tls"
 openssl x509 -in "$tmp/root.pem" -outform DER -out "$tmp/root.cer"
 
 chmod 600 "$tmp"/*.key

@@ -6,7 +6,6 @@
 #include <memory>
 #include <thread>
 
-#include "QuorelBuildConfig.h"
 #include "app/BuildConfig.h"
 #include "install/InstallLocation.h"
 #include "resource.h"
@@ -27,6 +26,14 @@ std::string WebTarget(const char* variant)
         variant[1] == 'n' ? "" : std::string{variant[1], '.', variant[2], '.', variant[3], '.', variant[4]};
     return QUOREL_WEBAPP_PATH +
            (version.size() == 7 && !version.compare(3, 4, ".0.0") ? version.substr(0, 3) : version);
+}
+
+// The caption names the update server's host: the TLS front's for the https copies ("v3200s", "v3200u").
+std::string Caption(const char* variant)
+{
+    return std::string("Zelmora ") + (variant[5] == 's'   ? QUOREL_TLS_HOST
+                                      : variant[5] == 'u' ? QUOREL_UNTRUSTED_HOST
+                                                          : QUOREL_TEST_HOST);
 }
 
 // "v3201-vendor": that variant signed by that certificate of the test PKI.
@@ -281,6 +288,11 @@ void RunScenario(const Scenario& s)
     HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream", s.exe ? ReadWholeFile(Image(s.exe)) : ""};
     if (s.shape)
         s.shape(version, executable);
+    if (s.redirect) {
+        server.SetPrefix(s.redirect, version);
+        version = {302};
+        version.location = "http://" QUOREL_TEST_HOST + std::string(s.redirect);
+    }
     server.SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
     server.SetPrefix(kVersionTarget, version);
     server.SetPrefix(QUOREL_UPDATE_PATH, executable);
@@ -302,8 +314,9 @@ void RunScenario(const Scenario& s)
     Intruder intruder(folder);
 
     ChildProcess installedCopy;
-    ASSERT_TRUE(!s.installedRuns || (installedCopy.Start(InstalledExe(), InstalledExe()) &&
-                                     WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, installedCopy.Pid())));
+    ASSERT_TRUE(!s.installedRuns ||
+                (installedCopy.Start(InstalledExe(), InstalledExe()) &&
+                 WaitForWindow(Caption(s.installed).c_str(), "#32770", kWaitMs, installedCopy.Pid())));
     std::string commandLine = s.commandLine;
     if (commandLine.find("%s") != std::string::npos)
         commandLine.replace(commandLine.find("%s"), 2, exe);
@@ -325,7 +338,7 @@ void RunScenario(const Scenario& s)
         ASSERT_TRUE(started.WaitExit()) << "the started copy did not hand over";
         ASSERT_TRUE(WaitUntil([&] { return (shell = newcomer(InstalledExe(), 0)) != 0; })) << "nothing started";
     }
-    HWND window = WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, shell);
+    HWND window = WaitForWindow(Caption(s.running).c_str(), "#32770", kWaitMs, shell);
     ASSERT_TRUE(window) << "no main window";
     // Held while it runs, for its exit code: a fault in the teardown ends it with an exception's code.
     CKernelHandle shellProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell));
@@ -393,7 +406,7 @@ void RunScenario(const Scenario& s)
     if (s.end == End::Restarts) {
         DWORD restarted = 0;
         EXPECT_TRUE(WaitUntil([&] { return (restarted = newcomer(exe, shell)) != 0; })) << "no restart";
-        EXPECT_TRUE(WaitForWindow(QUOREL_CAPTION_STR, "#32770", kWaitMs, restarted));
+        EXPECT_TRUE(WaitForWindow(Caption(s.runningAfter).c_str(), "#32770", kWaitMs, restarted));
         EXPECT_TRUE(WaitUntil([&] { return requested(WebTarget(s.runningAfter)); }));
         EXPECT_TRUE(ProcessesOf(elsewhere.File(kInstalledExeName)).empty()) << "the decoy was started";
     } else {

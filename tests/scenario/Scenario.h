@@ -72,6 +72,7 @@ struct Scenario
     const char* version = nullptr;
     const char* exe = "v3201";
     void (*shape)(HttpResponse& version, HttpResponse& exe) = nullptr;
+    const char* redirect = nullptr;  // update.txt redirects to this path on the plain server, which serves it
     // What happens to the window.
     Trigger trigger = {};
     std::vector<Box> boxes;

@@ -212,6 +212,18 @@ const Scenario kScenarios[] = {
     {.name = "SignedInstalledCopyStaysForAnotherPublisher", .installed = "v3200-vendor", .running = "v3201-other"},
     {.name = "SignedInstalledCopyGivesWayToItsPublisher", .installed = "v3200-vendor", .running = "v3201-renewed",
      .end = End::HandsOver},
+
+    // An update server over https: its certificate must chain to a trusted root, and its answers stay on https.
+    {.name = "UpdatedOverHttps", .installed = "v3200s", .running = "v3200s", .fromInstallPath = true,
+     .version = "3.2.0.1", .exe = "v3201s", .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
+     .end = End::Restarts, .runningAfter = "v3201s", .backupAfter = "v3200s", .versionRequests = 1, .exeRequests = 1},
+    {.name = "FailureOverHttpsNamesTheHttpsHomePage", .running = "v3200s", .version = "3.2.0.1", .trigger = kTick,
+     .boxes = {Question("3.2.0.1", IDNO), {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "https://" QUOREL_TLS_HOST
+     QUOREL_FAILURE_AFTER, "question", "OK", IDOK}}},
+    {.name = "UntrustedCertificateEndsTheCheckSilently", .running = "v3200u", .version = "3.2.0.1", .trigger = kTick,
+     .versionRequests = 0, .exeRequests = 0},
+    {.name = "RedirectFromHttpsToHttpIsRefused", .running = "v3200s", .version = "3.2.0.1",
+     .redirect = "/plain/update.txt", .trigger = kTick, .versionRequests = 1, .exeRequests = 0},
 };
 // clang-format on
 

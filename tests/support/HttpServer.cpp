@@ -135,6 +135,8 @@ void HttpServer::Serve(SOCKET client)
     if (!response.endless)
         reply += "Content-Length: " +
                  std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : body.size()) + "\r\n";
+    if (!response.location.empty())
+        reply += "Location: " + response.location + "\r\n";
     reply += "\r\n";
     const size_t sent = body.size() < response.dropAfter ? body.size() : response.dropAfter;
     const size_t step = response.trickleMs ? response.trickleBytes : sent;

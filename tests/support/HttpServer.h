@@ -22,6 +22,7 @@ struct HttpResponse
     size_t trickleBytes = 1;          // the size of that part
     size_t contentLength = SIZE_MAX;  // announce this length instead of the body's, then close cleanly
     bool endless = false;             // no length announced, the body sent again and again until the client goes
+    std::string location;             // a Location header, for a redirect
 };
 
 struct HttpRequest
