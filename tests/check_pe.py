@@ -144,7 +144,7 @@ def main(path, arch, version, vendor):
         for rid, langs in ids.items():
             check(list(langs) == [0x0804], 'resource %s/%s has languages %s' % (rtype, rid, list(langs)))
     one = lambda rtype, rid: next(iter(res.get(rtype, {}).get(rid, {0: b''}).values()))
-    check(set(res.get(RT_DIALOG, {})) == {100, 102}, 'dialogs %s' % sorted(res.get(RT_DIALOG, {})))
+    check(set(res.get(RT_DIALOG, {})) == {100, 102, 103}, 'dialogs %s' % sorted(res.get(RT_DIALOG, {})))
 
     head, items = dialog(one(RT_DIALOG, 102))
     same(head, (0x90C800C0, 0x00040010, 1, 0, 0, 517, 445, '', '', 'Zelmora ' + vendor, 9, 0, 0, 1, '宋体'),
@@ -158,6 +158,12 @@ def main(path, arch, version, vendor):
                  (0x50020080, 0, 40, 10, 119, 8, 0xFFFF, '#130', 'Tovrask', 0),
                  (0x50020000, 0, 40, 25, 166, 8, 0xFFFF, '#130', ANY, 0),
                  (0x50030001, 0, 178, 7, 50, 14, 1, '#128', '确定', 0)], 'the About box\'s items')
+
+    head, items = dialog(one(RT_DIALOG, 103))
+    same(head[9:], ('有新版更新', 9, 0, 0, 1, '宋体'), 'the download window')
+    same([(item[6], item[7], item[8]) for item in items],
+         [(0xFFFFFFFF, '#130', '正在下载新版本，请稍候……'), (1001, 'MSCTLS_PROGRESS32', ''), (2, '#128', '取消')],
+         'the download window\'s items')
 
     block, o, strings = one(RT_STRING, 7), 0, []  # ids 96 to 111, each counted in UTF-16 units
     while o < len(block):

@@ -49,13 +49,18 @@ void AnswerSentMessages()
 
 // Takes bytes as they arrive, so that a server that trickles is caught by the limit: a blocking read
 // would wait for the whole buffer. False when the server fell silent, the read failed or the buffer was
-// not full (nor the data ended) within limitMs; *filled says what did arrive.
-bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs)
+// not full (nor the data ended) within limitMs, or the user stopped the download; *filled says what did
+// arrive. Between waits the download window, if any, takes its messages.
+bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs,
+                CDownloadProgress* progress = nullptr)
 {
     *filled = 0;
     const DWORD start = GetTickCount();
     while (*filled < size) {
-        AnswerSentMessages();
+        if (!progress)
+            AnswerSentMessages();
+        else if (progress->Pump())
+            return false;
         DWORD available = 0;
         if (!InternetQueryDataAvailable(hRequest, &available, 0, 0))
             return false;
@@ -170,7 +175,7 @@ bool CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size)
     return read > 0;
 }
 
-bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file)
+bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadProgress* progress)
 {
     // A server that closes cleanly before the announced length has sent only part of the file; one that
     // announces more than any release can be is refused before its first byte.
@@ -190,13 +195,15 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file)
         const DWORD left = kTransferLimits.downloadMs - elapsed;
         DWORD read = 0;
         if (!FillBuffer(hRequest, block, sizeof(block), &read,
-                        left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs))
+                        left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs, progress))
             return false;
         if (read == 0)
             return !hasLength || total == announced;
         total += read;
         if (total > kMaxExecutableBytes)
             return false;
+        if (progress)
+            progress->Show(total, hasLength ? announced : 0);
         DWORD written = 0;
         WriteFile(file, block, read, &written, nullptr);
         if (written != read)

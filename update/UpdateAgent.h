@@ -3,6 +3,7 @@
 #include <wininet.h>
 #include "framework/AfxHandles.h"
 #include "framework/AfxString.h"
+#include "update/DownloadProgress.h"
 #include "update/StagedFile.h"
 #include "update/UpdateResult.h"
 
@@ -17,11 +18,12 @@ public:
 
     // Session and transfers. Every wait is bounded (update/TransferLimits.h); a read that gives up
     // returns false with ERROR_INTERNET_TIMEOUT as the last error. A download goes into a file the
-    // caller holds open, and ends within its size and time limits.
+    // caller holds open, ends within its size and time limits, and shows itself in the progress window,
+    // which can stop it.
     bool HasConnection();
     HINTERNET OpenRemote(CString& url);
     bool ReadChunk(HINTERNET hRequest, void* buffer, DWORD size);
-    bool SaveRemoteToFile(HINTERNET hRequest, HANDLE file);
+    bool SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadProgress* progress = nullptr);
 
     // File versions and their order.
     CString RunningModulePath();

@@ -85,14 +85,22 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     CString question(QUOREL_QUESTION_BEFORE);
     question += serverVersion;
     question += QUOREL_QUESTION_AFTER;
-    if (MessageBoxA(GetActiveWindow(), question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
+    const HWND owner = GetActiveWindow();
+    if (MessageBoxA(owner, question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
         return UpdateNotInstalled;
 
     CStagedFile download;
     if (!StageDownload(download, ownPath))
         return UpdateTransferFailed;
-    const bool downloaded = SaveRemoteToFile(exeRequest.Get(), download.Handle());
-    exeRequest.Close();
+    bool downloaded = false;
+    {
+        CDownloadProgress progress(owner);
+        downloaded = SaveRemoteToFile(exeRequest.Get(), download.Handle(), &progress);
+        exeRequest.Close();
+        // Stopped by the user: as if the answer had been No.
+        if (progress.Cancelled())
+            return UpdateNotInstalled;
+    }
     // Judged as held, so what was judged is what lands. An error page, a cut-off file, another version or
     // another publisher's program must never become the program; the staged file goes with the update.
     PeFacts facts;

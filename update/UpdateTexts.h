@@ -1,8 +1,8 @@
 #pragma once
+#include "resource.h"  // the question's caption, shared with the download window
 // What the update shows the user and the names it uses on the server and on disk. The texts are
 // literals, so that each stays where the compiler has always put it.
 
-#define QUOREL_QUESTION_CAPTION "有新版更新"
 #define QUOREL_QUESTION_BEFORE "新版本 "  // the server's version follows
 #define QUOREL_QUESTION_AFTER " 现在可用，是否下载更新？"
 #define QUOREL_SUCCESS_CAPTION "更新成功！"

@@ -1,5 +1,6 @@
 #include "scenario/Scenario.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -205,6 +206,36 @@ void Answer(HWND box, int answer)
         PressButton(box, answer);
 }
 
+// The download window between the question and the next box: what it shows, that it and the main window
+// answer while the bar moves, and, cancelled, that it goes within a second.
+void WatchDownload(Progress progress, HWND window, DWORD shell)
+{
+    HWND dialog = WaitForWindow(QUOREL_QUESTION_CAPTION, "#32770", kWaitMs, shell);
+    HWND bar = FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr);
+    ASSERT_TRUE(dialog && bar) << "no download window";
+    EXPECT_EQ(QUOREL_DOWNLOAD_TEXT, MessageBoxText(dialog));
+    EXPECT_EQ("Cancel", BoxButtons(dialog));
+    EXPECT_EQ(window, GetWindow(dialog, GW_OWNER));
+    auto position = [&] {
+        DWORD_PTR value = 0;
+        SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 1000, &value);
+        return value;
+    };
+    for (int move = 0; move < 3; ++move) {
+        const DWORD_PTR before = position();
+        EXPECT_TRUE(WaitUntil([&] { return position() > before; })) << "the bar stood still at " << before;
+        EXPECT_FALSE(IsWindowEnabled(window)) << "the main window takes input during the download";
+        for (HWND answering : {dialog, window}) {
+            DWORD_PTR ignored = 0;
+            EXPECT_TRUE(SendMessageTimeoutA(answering, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored));
+        }
+    }
+    if (progress == Progress::Cancelled)
+        PressButton(dialog, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, progress == Progress::Cancelled ? 1000 : kWaitMs))
+        << "the download window stayed";
+}
+
 void CheckLooks(HWND window)
 {
     // The control's window is the dialog's only child and fills it but for the last of 445 dialog units.
@@ -371,6 +402,8 @@ void RunScenario(const Scenario& s)
         EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
         Answer(box, expected.answer);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
+        if (s.progress != Progress::None && &expected == &s.boxes.front())
+            WatchDownload(s.progress, window, shell);
         // How long a scanner holds the file: the update must wait it out.
         if (s.held == Held::ImageBriefly && held.IsValid()) {
             Sleep(3000);

@@ -17,6 +17,13 @@ enum class End
     Restarts,
     Exits
 };
+// The download window after the update question's Yes: not looked at, watched to its end, or cancelled.
+enum class Progress
+{
+    None,
+    Watched,
+    Cancelled,
+};
 // A file another process holds open without letting it be moved, as a scanner or a running program does.
 enum class Held
 {
@@ -76,7 +83,8 @@ struct Scenario
     // What happens to the window.
     Trigger trigger = {};
     std::vector<Box> boxes;
-    DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes; 0: none
+    Progress progress = Progress::None;  // after the first box
+    DWORD maxMs = 0;                     // an upper bound from the message to the end of the boxes; 0: none
     DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;

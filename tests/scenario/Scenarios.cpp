@@ -43,6 +43,13 @@ void Paced(HttpResponse&, HttpResponse& exe)
     exe.trickleBytes = 8192;
 }
 
+// Slow as a poor line is, never long silent: the download lasts some seconds.
+void Slow(HttpResponse&, HttpResponse& exe)
+{
+    exe.trickleMs = 150;
+    exe.trickleBytes = 4096;
+}
+
 // clang-format off
 // A signed 3.2.0.0 offered that copy of 3.2.0.1: it fails as a broken download would.
 Scenario Refused(const char* name, const char* exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
@@ -112,6 +119,16 @@ const Scenario kScenarios[] = {
      .boxes = kYesThenFailure},
     {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
+    // The download shows itself, and the user can stop it.
+    {.name = "SlowDownloadCancelled", .version = "3.2.0.1", .shape = Slow, .trigger = kTick, .boxes = kYesThenFailure,
+     .progress = Progress::Cancelled},
+    {.name = "SlowDownloadLeftToFinish", .version = "3.2.0.1", .shape = Slow, .trigger = kTick,
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched, .runningAfter = "v3201",
+     .backupAfter = "v3200"},
+    {.name = "SlowDownloadWithoutALength", .version = "3.2.0.1",
+     .shape = [](HttpResponse& version, HttpResponse& exe) { Slow(version, exe); exe.unannounced = true; },
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched,
+     .runningAfter = "v3201", .backupAfter = "v3200"},
     // A scanner holds the program for a moment, then for good: waited out, then a failure with nothing lost.
     {.name = "ProgramHeldForAMoment", .held = Held::ImageBriefly, .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},

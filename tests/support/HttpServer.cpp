@@ -132,7 +132,7 @@ void HttpServer::Serve(SOCKET client)
     const std::string& body = response.body;
     std::string reply = "HTTP/1.1 " + std::to_string(response.status) + (response.status < 400 ? " OK" : " Error") +
                         "\r\nConnection: close\r\nContent-Type: " + response.contentType + "\r\n";
-    if (!response.endless)
+    if (!response.unannounced && !response.endless)
         reply += "Content-Length: " +
                  std::to_string(response.contentLength != SIZE_MAX ? response.contentLength : body.size()) + "\r\n";
     if (!response.location.empty())

@@ -21,7 +21,8 @@ struct HttpResponse
     DWORD trickleMs = 0;              // one part of the body per interval
     size_t trickleBytes = 1;          // the size of that part
     size_t contentLength = SIZE_MAX;  // announce this length instead of the body's, then close cleanly
-    bool endless = false;             // no length announced, the body sent again and again until the client goes
+    bool unannounced = false;         // no length announced: the body ends with the connection
+    bool endless = false;             // unannounced, the body sent again and again until the client goes
     std::string location;             // a Location header, for a redirect
 };
 
