@@ -59,6 +59,7 @@ struct Scenario
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
     bool privateDownload = false;  // the download target stands, private to its owner as in a user's temporary folder
+    bool plantedDll = false;       // a stranger's wininet.dll stands in the install folder
     // The copy the user starts.
     const char* running = "v3200";
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own
