@@ -8,13 +8,13 @@ namespace {
 CWinApp* g_pApp;
 HINSTANCE g_hInstance;
 
-// Runs before any of the program's own globals: multibyte functions of the runtime then split
-// text the way the system's ANSI code page does.
+// Runs before any of the program's own globals but the DLL search restriction, which holds 101:
+// multibyte functions of the runtime then split text the way the system's ANSI code page does.
 struct CModuleInit
 {
     CModuleInit() { _setmbcp(_MB_CP_ANSI); }
 };
-CModuleInit g_moduleInit __attribute__((init_priority(101)));
+CModuleInit g_moduleInit __attribute__((init_priority(102)));
 
 // A heap copy of the running module's file name without folder and extension.
 char* DupModuleBaseName()

@@ -4,22 +4,12 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 #include <softpub.h>
-#include <delayimp.h>
 
 #include "framework/AfxHandles.h"
 #include "update/PeImage.h"
 
 namespace {
 
-// wintrust and crypt32 are delay-loaded on first use (see CMakeLists.txt), and only from the system
-// folder: never from beside the program, where whoever can write the install folder could plant one.
-// Without that flag (an unpatched Windows 7) the loader's own search follows.
-FARPROC WINAPI LoadFromSystemFolder(unsigned notification, PDelayLoadInfo info)
-{
-    if (notification != dliNotePreLoadLibrary)
-        return nullptr;
-    return reinterpret_cast<FARPROC>(LoadLibraryExA(info->szDll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-}
 
 // The platform's verification of one file, and the state it keeps: the signer, its certificate
 // and its chain live in that state until it is closed, exactly once.
@@ -108,8 +98,6 @@ CCertContext SignerOf(const char* path)
 }
 
 }  // namespace
-
-PfnDliHook __pfnDliNotifyHook2 = LoadFromSystemFolder;
 
 bool CarriesSignature(const char* path)
 {

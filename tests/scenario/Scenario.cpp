@@ -196,6 +196,31 @@ struct CommonAppDataOverride
     }
 };
 
+// A stranger's wininet.dll in the install folder, and Wine asked to prefer it for Quorel.exe, as Windows
+// would (not version.dll: Wine's user32 imports it). A WINEDLLOVERRIDES set here would not reach the copy.
+struct PlantedDll
+{
+    static constexpr const char* kApp = "Software\\Wine\\AppDefaults\\Quorel.exe";
+    const std::string dll = InstallFolder() + "wininet.dll";
+    const bool planted;
+
+    explicit PlantedDll(bool plant)
+        : planted(plant && CopyTo(QUOREL_PLANTED_DIR "wininet.dll", dll) &&
+                  !RegSetKeyValueA(HKEY_CURRENT_USER, (std::string(kApp) + "\\DllOverrides").c_str(), "wininet", REG_SZ,
+                                   "native,builtin", sizeof "native,builtin"))
+    {
+    }
+    ~PlantedDll()
+    {
+        EXPECT_FALSE(planted && FileExists(dll + ".loaded")) << "the planted wininet.dll was loaded";
+        if (!planted)
+            return;
+        RegDeleteTreeA(HKEY_CURRENT_USER, kApp);
+        DeleteFileA((dll + ".loaded").c_str());
+        DeleteFileA(dll.c_str());
+    }
+};
+
 void Answer(HWND box, int answer)
 {
     if (answer == kByEnter || answer == kByEscape)
@@ -351,6 +376,8 @@ void RunScenario(const Scenario& s)
     std::string commandLine = s.commandLine;
     if (commandLine.find("%s") != std::string::npos)
         commandLine.replace(commandLine.find("%s"), 2, exe);
+    std::unique_ptr<PlantedDll> planted(new PlantedDll(s.plantedDll));
+    ASSERT_EQ(s.plantedDll, planted->planted);
     ChildProcess started;
     ASSERT_TRUE(started.Start(exe, commandLine, elsewhere.Path()));
 
@@ -448,6 +475,7 @@ void RunScenario(const Scenario& s)
     EXPECT_TRUE(!s.installedRuns || installedCopy.Running()) << "the running installed copy ended";
     KillProcesses(kInstalledExeName);
     commonAppData.reset();
+    planted.reset();
 
     held.Close();
     intruder.Stop();

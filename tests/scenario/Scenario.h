@@ -70,6 +70,7 @@ struct Scenario
     Held held = Held::Nothing;
     bool intruder = false;    // another process goes after every new file beside the copy while it updates
     bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
+    bool plantedDll = false;  // a stranger's wininet.dll stands in the install folder
     // The copy the user starts.
     const char* running = "v3200";
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own

@@ -83,6 +83,9 @@ const Scenario kScenarios[] = {
     // The same version is offered: the check asks for nothing more.
     {.name = "RealTimerFiresOnceAfterTwentySeconds", .version = "3.2", .trigger = kRealTimer, .versionRequests = 1,
      .exeRequests = 0},
+    // A stranger's DLL beside the installed copy never loads, not even for the check.
+    {.name = "PlantedDllNeverLoads", .plantedDll = true, .fromInstallPath = true, .version = "3.2", .trigger = kTick,
+     .versionRequests = 1, .exeRequests = 0},
     {.name = "VersionFileMissing", .trigger = kTick, .versionRequests = 1, .exeRequests = 0},
     {.name = "GarbageVersionFile", .version = "<html><body>Service Unavailable</body></html>", .trigger = kTick,
      .exeRequests = 0},
