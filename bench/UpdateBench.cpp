@@ -45,14 +45,12 @@ void BenchDownload()
     TempDir dir;
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
-        CString url(server.Url("/update/Quorel.exe").c_str());
         LARGE_INTEGER start = Now();
-        HINTERNET request = g_updateAgent.OpenRemote(url);
+        CInternetHandle request = g_updateAgent.OpenRemote(server.Url("/update/Quorel.exe").c_str());
         CStagedFile target;
-        bool saved = request != nullptr && target.Create(dir.Path().c_str()) &&
-                     g_updateAgent.SaveRemoteToFile(request, target.Handle());
-        if (request != nullptr)
-            InternetCloseHandle(request);
+        const bool saved = request.IsValid() && target.Create(dir.Path().c_str()) &&
+                           g_updateAgent.SaveRemoteToFile(request.Get(), target.Handle());
+        request.Reset();
         double elapsed = Seconds(start, Now());
         if (!saved) {
             printf("download failed\n");

@@ -1,80 +1,67 @@
 #pragma once
 #include <windows.h>
-#include <wininet.h>
 #include <objbase.h>
-#include <wincrypt.h>
 
 // Owners for the handles, heap blocks and COM references the system obtains; each releases what it
-// holds exactly once, and none can be copied.
+// holds exactly once, and none can be copied. One vocabulary for every owner: Get, IsValid, Reset,
+// Take (gives up ownership) and Receive (for functions that hand out a new one).
 
-class CInternetHandle
+// An owner of one handle of the kind the traits describe: their Handle type, the Invalid() value a
+// default owner holds, IsValid(handle) and Close(handle).
+template <class Traits>
+class CScopedHandle
 {
 public:
-    explicit CInternetHandle(HINTERNET handle = nullptr) : m_handle(handle) {}
-    ~CInternetHandle() { Close(); }
-    CInternetHandle(const CInternetHandle&) = delete;
-    CInternetHandle& operator=(const CInternetHandle&) = delete;
-    CInternetHandle(CInternetHandle&& other) : m_handle(other.m_handle) { other.m_handle = nullptr; }
-    CInternetHandle& operator=(CInternetHandle&& other)
+    using Handle = typename Traits::Handle;
+
+    CScopedHandle() : m_handle(Traits::Invalid()) {}
+    explicit CScopedHandle(Handle handle) : m_handle(handle) {}
+    ~CScopedHandle() { Reset(); }
+    CScopedHandle(const CScopedHandle&) = delete;
+    CScopedHandle& operator=(const CScopedHandle&) = delete;
+    CScopedHandle(CScopedHandle&& other) noexcept : m_handle(other.Take()) {}
+    CScopedHandle& operator=(CScopedHandle&& other) noexcept
     {
-        if (this != &other) {
-            Close();
-            m_handle = other.m_handle;
-            other.m_handle = nullptr;
-        }
+        if (this != &other)
+            Reset(other.Take());
         return *this;
     }
 
-    HINTERNET Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-    HINTERNET Release()
+    Handle Get() const { return m_handle; }
+    bool IsValid() const { return Traits::IsValid(m_handle); }
+    // Closes what is held and holds the new handle instead.
+    void Reset(Handle handle = Traits::Invalid())
     {
-        HINTERNET handle = m_handle;
-        m_handle = nullptr;
+        const Handle old = m_handle;
+        m_handle = handle;
+        if (Traits::IsValid(old) && old != handle)
+            Traits::Close(old);
+    }
+    [[nodiscard]] Handle Take()
+    {
+        const Handle handle = m_handle;
+        m_handle = Traits::Invalid();
         return handle;
     }
-    void Close()
+    Handle* Receive()
     {
-        if (m_handle)
-            InternetCloseHandle(m_handle);
-        m_handle = nullptr;
+        Reset();
+        return &m_handle;
     }
 
 private:
-    HINTERNET m_handle;
+    Handle m_handle;
 };
 
 // A kernel handle; both null and INVALID_HANDLE_VALUE mean "nothing held".
-class CKernelHandle
+struct CKernelHandleTraits
 {
-public:
-    explicit CKernelHandle(HANDLE handle = nullptr) : m_handle(handle) {}
-    ~CKernelHandle() { Close(); }
-    CKernelHandle(const CKernelHandle&) = delete;
-    CKernelHandle& operator=(const CKernelHandle&) = delete;
-    CKernelHandle(CKernelHandle&& other) : m_handle(other.m_handle) { other.m_handle = nullptr; }
-    CKernelHandle& operator=(CKernelHandle&& other)
-    {
-        if (this != &other) {
-            Close();
-            m_handle = other.m_handle;
-            other.m_handle = nullptr;
-        }
-        return *this;
-    }
-
-    HANDLE Get() const { return m_handle; }
-    bool IsValid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
-    void Close()
-    {
-        if (IsValid())
-            CloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-
-private:
-    HANDLE m_handle;
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static bool IsValid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::CloseHandle(handle); }
 };
+using CKernelHandle = CScopedHandle<CKernelHandleTraits>;
 
 // A zero-filled block of the process heap.
 class CHeapBlock
@@ -82,7 +69,7 @@ class CHeapBlock
 public:
     CHeapBlock() : m_data(nullptr), m_size(0) {}
     explicit CHeapBlock(DWORD size) : m_data(nullptr), m_size(0) { Allocate(size); }
-    ~CHeapBlock() { Free(); }
+    ~CHeapBlock() { Reset(); }
     CHeapBlock(const CHeapBlock&) = delete;
     CHeapBlock& operator=(const CHeapBlock&) = delete;
     CHeapBlock(CHeapBlock&& other) noexcept : m_data(other.m_data), m_size(other.m_size)
@@ -93,7 +80,7 @@ public:
     CHeapBlock& operator=(CHeapBlock&& other) noexcept
     {
         if (this != &other) {
-            Free();
+            Reset();
             m_data = other.m_data;
             m_size = other.m_size;
             other.m_data = nullptr;
@@ -104,12 +91,12 @@ public:
 
     bool Allocate(DWORD size)
     {
-        Free();
+        Reset();
         m_data = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size);
         m_size = m_data != nullptr ? size : 0;
         return m_data != nullptr;
     }
-    void Free()
+    void Reset()
     {
         if (m_data != nullptr) {
             ::HeapFree(::GetProcessHeap(), 0, m_data);
@@ -180,56 +167,4 @@ public:
 
 private:
     T* m_p;
-};
-
-// One reference to a certificate context, freed at destruction.
-class CCertContext
-{
-public:
-    explicit CCertContext(PCCERT_CONTEXT context = nullptr) : m_context(context) {}
-    ~CCertContext() { Close(); }
-    CCertContext(const CCertContext&) = delete;
-    CCertContext& operator=(const CCertContext&) = delete;
-    CCertContext(CCertContext&& other) : m_context(other.m_context) { other.m_context = nullptr; }
-    CCertContext& operator=(CCertContext&& other)
-    {
-        if (this != &other) {
-            Close();
-            m_context = other.m_context;
-            other.m_context = nullptr;
-        }
-        return *this;
-    }
-
-    PCCERT_CONTEXT Get() const { return m_context; }
-    explicit operator bool() const { return m_context != nullptr; }
-    void Close()
-    {
-        if (m_context)
-            CertFreeCertificateContext(m_context);
-        m_context = nullptr;
-    }
-
-private:
-    PCCERT_CONTEXT m_context;
-};
-
-// An open certificate store, closed at destruction.
-class CCertStore
-{
-public:
-    explicit CCertStore(HCERTSTORE store = nullptr) : m_store(store) {}
-    ~CCertStore()
-    {
-        if (m_store)
-            CertCloseStore(m_store, 0);
-    }
-    CCertStore(const CCertStore&) = delete;
-    CCertStore& operator=(const CCertStore&) = delete;
-
-    HCERTSTORE Get() const { return m_store; }
-    explicit operator bool() const { return m_store != nullptr; }
-
-private:
-    HCERTSTORE m_store;
 };

@@ -119,7 +119,7 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char 
         ::CreateDirectoryA(installFolder, nullptr);
         outcome = ReplaceInstalledCopy(image, installFolder, installPath);
     }
-    image.Free();
+    image.Reset();
     // Otherwise this copy stays as if older. Shortcuts name the installed copy: without one that has a
     // version there is nothing to name.
     if (outcome == Refused && !installedVersion.IsEmpty()) {

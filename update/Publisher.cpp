@@ -6,10 +6,10 @@
 #include <softpub.h>
 
 #include "framework/AfxHandles.h"
+#include "update/UpdateHandles.h"
 #include "update/PeImage.h"
 
 namespace {
-
 
 // The platform's verification of one file, and the state it keeps: the signer, its certificate
 // and its chain live in that state until it is closed, exactly once.
@@ -115,7 +115,7 @@ bool CarriesSignature(const char* path)
 bool IsSignedBySamePublisher(const char* candidatePath, HANDLE candidate, const char* reference)
 {
     const CCertContext publisher = SignerOf(reference);
-    if (!publisher)
+    if (!publisher.IsValid())
         return false;
     CTrustState state(candidatePath, candidate);
     const CRYPT_PROVIDER_SGNR* signer = state.Signer();

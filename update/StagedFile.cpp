@@ -90,7 +90,7 @@ bool CStagedFile::MoveTo(const char* path, bool replace)
     // The new name is metadata of its own: written through like the data.
     FlushFileBuffers(m_file.Get());
     m_path[0] = '\0';
-    m_file.Close();
+    m_file.Reset();
     return true;
 }
 
@@ -101,6 +101,6 @@ void CStagedFile::Discard()
     // Through the handle: the file that was held is the one that goes.
     FILE_DISPOSITION_INFO disposition = {TRUE};
     SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &disposition, sizeof disposition);
-    m_file.Close();
+    m_file.Reset();
     m_path[0] = '\0';
 }

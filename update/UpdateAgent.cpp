@@ -47,12 +47,19 @@ void AnswerSentMessages()
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+ReadOutcome Failure()
+{
+    const DWORD error = GetLastError();
+    return error == ERROR_INTERNET_TIMEOUT || error == ERROR_INTERNET_CONNECTION_ABORTED ? ReadOutcome::TimedOut
+                                                                                         : ReadOutcome::Failed;
+}
+
 // Takes bytes as they arrive, so that a server that trickles is caught by the limit: a blocking read
-// would wait for the whole buffer. False when the server fell silent, the read failed or the buffer was
-// not full (nor the data ended) within limitMs, or the user stopped the download; *filled says what did
-// arrive. Between waits the download window, if any, takes its messages.
-bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs,
-                CDownloadProgress* progress = nullptr)
+// would wait for the whole buffer. Data when the buffer filled, End when the data ended first (*filled
+// says what did arrive), TimedOut when the server fell silent or the buffer was not full within limitMs.
+// Between waits the download window, if any, takes its messages.
+ReadOutcome FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs,
+                       CDownloadProgress* progress = nullptr)
 {
     *filled = 0;
     const DWORD start = GetTickCount();
@@ -60,23 +67,23 @@ bool FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWO
         if (!progress)
             AnswerSentMessages();
         else if (progress->Pump())
-            return false;
+            return ReadOutcome::Stopped;
         DWORD available = 0;
         if (!InternetQueryDataAvailable(hRequest, &available, 0, 0))
-            return false;
+            return Failure();
         if (available == 0)
-            return true;
+            return ReadOutcome::End;
         DWORD read = 0;
         const DWORD wanted = available < size - *filled ? available : size - *filled;
         if (!InternetReadFile(hRequest, buffer + *filled, wanted, &read))
-            return false;
+            return Failure();
         if (read == 0)
-            return true;
+            return ReadOutcome::End;
         *filled += read;
         if (*filled < size && GetTickCount() - start >= limitMs)
-            return false;
+            return ReadOutcome::TimedOut;
     }
-    return true;
+    return ReadOutcome::Data;
 }
 
 }  // namespace
@@ -92,7 +99,7 @@ CUpdateAgent::~CUpdateAgent()
 
 bool CUpdateAgent::HasConnection()
 {
-    if (!m_hSession)
+    if (!m_hSession.IsValid())
         return false;
     DWORD flags = 0;
     return InternetGetConnectedState(&flags, 0) != FALSE;
@@ -101,15 +108,14 @@ bool CUpdateAgent::HasConnection()
 // The request is made step by step rather than by InternetOpenUrlA: that call sends before its request
 // can be given timeouts, and does not take the session's everywhere (not under Wine), so a silent server
 // would hold it for good.
-HINTERNET CUpdateAgent::OpenRemote(CString& url)
+CInternetHandle CUpdateAgent::OpenRemote(const char* url)
 {
     char canonical[kCanonicalSize];
     DWORD length = sizeof(canonical);
-    // Without a canonical form there is nothing trustworthy to open, nor to hand back.
+    // Without a canonical form there is nothing trustworthy to open.
     if (!InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE))
-        return nullptr;
+        return CInternetHandle();
     canonical[sizeof(canonical) - 1] = '\0';
-    url = canonical;
 
     char host[INTERNET_MAX_HOST_NAME_LENGTH];
     URL_COMPONENTSA parts;
@@ -120,7 +126,7 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     parts.dwUrlPathLength = 1;  // a pointer into the address: path and query follow each other there
     if (!InternetCrackUrlA(canonical, 0, 0, &parts) ||
         (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
-        return nullptr;
+        return CInternetHandle();
     char object[kCanonicalSize];
     lstrcpynA(object, parts.dwUrlPathLength != 0 ? parts.lpszUrlPath : "/", sizeof(object));
     // A fragment is the browser's, never the server's.
@@ -137,18 +143,18 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
         parts.dwUrlPathLength != 0 ? static_cast<int>(parts.lpszUrlPath - canonical) : lstrlenA(canonical);
     char origin[kCanonicalSize];
     lstrcpynA(origin, canonical, pathOffset + 1);
-    if (!m_hConnection || lstrcmpA(m_strConnectionOrigin, origin) != 0) {
+    if (!m_hConnection.IsValid() || lstrcmpA(m_strConnectionOrigin, origin) != 0) {
         m_hConnection = CInternetHandle(
             InternetConnectA(m_hSession.Get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-        m_strConnectionOrigin = m_hConnection ? origin : "";
-        if (!m_hConnection)
-            return nullptr;
+        m_strConnectionOrigin = m_hConnection.IsValid() ? origin : "";
+        if (!m_hConnection.IsValid())
+            return CInternetHandle();
     }
 
     CInternetHandle request(
         HttpOpenRequestA(m_hConnection.Get(), "GET", object, nullptr, nullptr, nullptr, kOpenFlags | secure, 0));
-    if (!request)
-        return nullptr;
+    if (!request.IsValid())
+        return request;
     // Set before the send, where every platform takes them: connecting, sending, waiting for the answer.
     SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTransferLimits.answerMs);
     SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, kTransferLimits.answerMs);
@@ -156,23 +162,18 @@ HINTERNET CUpdateAgent::OpenRemote(CString& url)
     AnswerSentMessages();
     if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()) ||
         (secure && !EndedSecure(request.Get())))
-        return nullptr;
+        return CInternetHandle();
     // Silence within the body has its own limit; a platform that keeps the send's timeout (Wine) keeps an
     // equal one.
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.silenceMs);
-    return request.Release();
+    return request;
 }
 
-bool CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size)
+ReadOutcome CUpdateAgent::ReadChunk(HINTERNET hRequest, void* buffer, DWORD size, DWORD* read)
 {
-    DWORD read = 0;
-    if (!FillBuffer(hRequest, static_cast<char*>(buffer), size, &read, kTransferLimits.blockMs)) {
-        SetLastError(ERROR_INTERNET_TIMEOUT);
-        return false;
-    }
-    // The end of the data before any byte delivers nothing, as a failed read does.
-    SetLastError(ERROR_SUCCESS);
-    return read > 0;
+    const ReadOutcome outcome = FillBuffer(hRequest, static_cast<char*>(buffer), size, read, kTransferLimits.blockMs);
+    // Whatever arrived before the end is data all the same.
+    return outcome == ReadOutcome::End && *read > 0 ? ReadOutcome::Data : outcome;
 }
 
 bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadProgress* progress)
@@ -194,8 +195,10 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
             return false;
         const DWORD left = kTransferLimits.downloadMs - elapsed;
         DWORD read = 0;
-        if (!FillBuffer(hRequest, block, sizeof(block), &read,
-                        left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs, progress))
+        const ReadOutcome outcome =
+            FillBuffer(hRequest, block, sizeof(block), &read,
+                       left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs, progress);
+        if (outcome != ReadOutcome::Data && outcome != ReadOutcome::End)
             return false;
         if (read == 0)
             return !hasLength || total == announced;

@@ -1,11 +1,21 @@
 #pragma once
 #include <windows.h>
 #include <wininet.h>
-#include "framework/AfxHandles.h"
+#include "update/UpdateHandles.h"
 #include "framework/AfxString.h"
 #include "update/DownloadProgress.h"
 #include "update/StagedFile.h"
 #include "update/UpdateResult.h"
+
+// What one bounded read of a response came to.
+enum class ReadOutcome
+{
+    Data,      // bytes arrived
+    End,       // the response ended before any byte
+    TimedOut,  // the server fell silent, or too slow for the read's limit
+    Failed,    // the connection or the read failed
+    Stopped,   // the user stopped the download
+};
 
 // The shell's one Internet session, its transfers, the version operations and the update procedure.
 class CUpdateAgent
@@ -16,13 +26,13 @@ public:
     CUpdateAgent(const CUpdateAgent&) = delete;
     CUpdateAgent& operator=(const CUpdateAgent&) = delete;
 
-    // Session and transfers. Every wait is bounded (update/TransferLimits.h); a read that gives up
-    // returns false with ERROR_INTERNET_TIMEOUT as the last error. A download goes into a file the
-    // caller holds open, ends within its size and time limits, and shows itself in the progress window,
-    // which can stop it.
+    // Session and transfers. Every wait is bounded (update/TransferLimits.h). OpenRemote gives a request
+    // for the address in its canonical form, sent and answered with success, or none. A download goes
+    // into a file the caller holds open, ends within its size and time limits, and shows itself in the
+    // progress window, which can stop it.
     bool HasConnection();
-    HINTERNET OpenRemote(CString& url);
-    bool ReadChunk(HINTERNET hRequest, void* buffer, DWORD size);
+    CInternetHandle OpenRemote(const char* url);
+    ReadOutcome ReadChunk(HINTERNET hRequest, void* buffer, DWORD size, DWORD* read);
     bool SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadProgress* progress = nullptr);
 
     // File versions and their order.
@@ -35,6 +45,7 @@ public:
     UpdateResult RunUpdate(const char* baseUrl);
     SwapResult SwapExecutable(CString runningPath, CStagedFile& download);
 
+private:
     // Declared first, so closed last: the connection below belongs to it.
     CInternetHandle m_hSession;
     // The connection to the server of the latest request, kept for the next request to the same server;

@@ -47,19 +47,21 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 
     CString versionUrl(baseUrl);
     versionUrl += kVersionFileName;
-    CInternetHandle versionRequest(OpenRemote(versionUrl));
-    if (!versionRequest)
+    CInternetHandle versionRequest = OpenRemote(versionUrl);
+    if (!versionRequest.IsValid())
         return UpdateUrlNotOpened;
 
     // One byte beyond the read stays zero, so the text ends within the bytes received.
     char versionBuffer[kVersionFileLimit + 1];
     memset(versionBuffer, 0, sizeof(versionBuffer));
-    bool versionRead = ReadChunk(versionRequest.Get(), versionBuffer, kVersionFileLimit);
-    // A version file that stalls counts as one that could not be opened.
-    const bool versionStalled = !versionRead && GetLastError() == ERROR_INTERNET_TIMEOUT;
-    versionRequest.Close();
-    if (!versionRead)
-        return versionStalled ? UpdateUrlNotOpened : UpdateVersionFileUnread;
+    DWORD versionLength = 0;
+    const ReadOutcome versionRead = ReadChunk(versionRequest.Get(), versionBuffer, kVersionFileLimit, &versionLength);
+    versionRequest.Reset();
+    // A version file that stalls or breaks off counts as one that could not be opened.
+    if (versionRead == ReadOutcome::End)
+        return UpdateVersionFileUnread;
+    if (versionRead != ReadOutcome::Data)
+        return UpdateUrlNotOpened;
 
     CString ownPath = RunningModulePath();
     CString ownVersion = ReadVersionText(ownPath);
@@ -78,8 +80,8 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     exeUrl += exeName;
 
     // The executable is requested before the user is asked.
-    CInternetHandle exeRequest(OpenRemote(exeUrl));
-    if (!exeRequest)
+    CInternetHandle exeRequest = OpenRemote(exeUrl);
+    if (!exeRequest.IsValid())
         return UpdateUrlNotOpened;
 
     CString question(QUOREL_QUESTION_BEFORE);
@@ -96,7 +98,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     {
         CDownloadProgress progress(owner);
         downloaded = SaveRemoteToFile(exeRequest.Get(), download.Handle(), &progress);
-        exeRequest.Close();
+        exeRequest.Reset();
         // Stopped by the user: as if the answer had been No.
         if (progress.Cancelled())
             return UpdateNotInstalled;

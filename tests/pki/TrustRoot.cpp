@@ -3,7 +3,18 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "framework/AfxHandles.h"
+#include "update/UpdateHandles.h"
+
+namespace {
+struct CCertStoreTraits
+{
+    using Handle = HCERTSTORE;
+    static HCERTSTORE Invalid() { return nullptr; }
+    static bool IsValid(HCERTSTORE store) { return store != nullptr; }
+    static void Close(HCERTSTORE store) { CertCloseStore(store, 0); }
+};
+using CCertStore = CScopedHandle<CCertStoreTraits>;
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -16,5 +27,8 @@ int main(int argc, char** argv)
     const CCertContext certificate(read);
     const CCertStore root(CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0,
                                         CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_OPEN_EXISTING_FLAG, "Root"));
-    return root && CertAddCertificateContextToStore(root.Get(), read, CERT_STORE_ADD_REPLACE_EXISTING, nullptr) ? 0 : 3;
+    return root.IsValid() &&
+                   CertAddCertificateContextToStore(root.Get(), read, CERT_STORE_ADD_REPLACE_EXISTING, nullptr)
+               ? 0
+               : 3;
 }
