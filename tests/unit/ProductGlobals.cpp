@@ -1,16 +1,8 @@
-// What app/ defines for Quorel.exe, for test programs that link the product's classes: the build
-// constants pointing at the test host, an application object, and the update agent after it.
-#include "app/BuildConfig.h"
+// The globals that app/ZelmoraApp.cpp defines for Quorel.exe, for test programs that link the product's
+// classes: an application object, and the update agent after it. The build constants come from
+// app/BuildConfig.cpp, compiled with a test copy's configuration.
 #include "framework/Afx.h"
-#include "update/TransferLimits.h"
 #include "update/UpdateAgent.h"
-
-const char kWebAppUrlPrefix[] = "http://" QUOREL_TEST_HOST QUOREL_WEBAPP_PATH;
-const char kUpdateBaseUrl[] = "http://" QUOREL_TEST_HOST QUOREL_UPDATE_PATH;
-const char kHomePageUrl[] = "http://" QUOREL_TEST_HOST;
-const TransferLimits kTransferLimits = {
-    kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR, kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
-    kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR, kDownloadLimitMs / QUOREL_TEST_LIMIT_DIVISOR};
 
 namespace {
 class CTestApp : public CWinApp
