@@ -1,6 +1,7 @@
 #include "scenario/Scenario.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,38 +15,45 @@
 #include "support/Process.h"
 #include "support/WindowFinder.h"
 #include "update/UpdateTexts.h"
+#include "update/UpdateTimer.h"
+
+bool operator==(const RECT& a, const RECT& b)
+{
+    return EqualRect(&a, &b) != FALSE;
+}
+std::ostream& operator<<(std::ostream& out, const RECT& r)
+{
+    return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
 
 namespace {
 
 const char kVersionTarget[] = QUOREL_UPDATE_PATH "update.txt";
 const char kEarlierBackup[] = "the image an earlier process still runs from";
 
-// The address a copy of that variant asks for: "?ver" and its short version text ("3.2" for 3.2.0.0).
-std::string WebTarget(const char* variant)
+// The address a copy asks for: "?ver" and its short version text ("3.2" for 3.2.0.0).
+std::string WebTarget(const Variant& copy)
 {
-    const std::string version =
-        variant[1] == 'n' ? "" : std::string{variant[1], '.', variant[2], '.', variant[3], '.', variant[4]};
-    return QUOREL_WEBAPP_PATH +
-           (version.size() == 7 && !version.compare(3, 4, ".0.0") ? version.substr(0, 3) : version);
+    const std::string version = copy.version;
+    const bool shortForm = version.size() > 4 && version.compare(version.size() - 4, 4, ".0.0") == 0;
+    return QUOREL_WEBAPP_PATH + (shortForm ? version.substr(0, version.size() - 4) : version);
 }
 
-// The caption names the update server's host: the TLS front's for the https copies ("v3200s", "v3200u").
-std::string Caption(const char* variant)
+std::string Caption(const Variant& copy)
 {
-    return std::string("Zelmora ") + (variant[5] == 's'   ? QUOREL_TLS_HOST
-                                      : variant[5] == 'u' ? QUOREL_UNTRUSTED_HOST
-                                                          : QUOREL_TEST_HOST);
+    return std::string("Zelmora ") + copy.host;
 }
 
-// "v3201-vendor": that variant signed by that certificate of the test PKI.
-std::string Image(const char* variant)
+std::string Image(const Variant& copy)
 {
-    return strchr(variant, '-') ? QUOREL_SIGNED_DIR "\\" + std::string(variant) + ".exe" : VariantExe(variant);
+    return copy.signer ? QUOREL_SIGNED_DIR "\\" + std::string(copy.build) + "-" + copy.signer + ".exe"
+                       : VariantExe(copy.build);
 }
 
-bool SameImage(const std::string& path, const char* variant)
+// The file is that copy, byte for byte; for no copy, there is no file.
+bool SameImage(const std::string& path, const Variant& copy)
 {
-    return variant ? ReadWholeFile(path) == ReadWholeFile(Image(variant)) : !FileExists(path);
+    return copy.build ? ReadWholeFile(path) == ReadWholeFile(Image(copy)) : !FileExists(path);
 }
 
 ULONGLONG LastWrite(const std::string& path)
@@ -53,6 +61,19 @@ ULONGLONG LastWrite(const std::string& path)
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
     return ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// Entries of the folder that were not there before, but for those allowed.
+std::vector<std::string> NewEntries(const std::string& folder, const std::vector<std::string>& before,
+                                    std::initializer_list<const char*> allowed)
+{
+    std::vector<std::string> added;
+    for (const std::string& entry : ListFolder(folder)) {
+        if (!std::count(before.begin(), before.end(), entry) &&
+            std::none_of(allowed.begin(), allowed.end(), [&](const char* name) { return entry == name; }))
+            added.push_back(entry);
+    }
+    return added;
 }
 
 // Another process at the files that appear in a folder: it may read them, never write, move or delete
@@ -265,148 +286,180 @@ void CheckLooks(HWND window)
 {
     // The control's window is the dialog's only child and fills it but for the last of 445 dialog units.
     HWND browser = FindWindowExA(window, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(browser && !FindWindowExA(window, browser, nullptr, nullptr));
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(nullptr, FindWindowExA(window, browser, nullptr, nullptr));
     RECT client, control;
     GetClientRect(window, &client);
     GetWindowRect(browser, &control);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&control), 2);
-    EXPECT_TRUE(control.left == 0 && control.top == 0 && control.right == client.right && control.bottom > 400);
-    EXPECT_TRUE(client.bottom - control.bottom >= 1 && client.bottom - control.bottom <= 3);
+    EXPECT_EQ((RECT{0, 0, client.right, control.bottom}), control);
+    EXPECT_GT(control.bottom, 400);
+    // One dialog unit high, whatever the font makes of it.
+    EXPECT_GE(client.bottom - control.bottom, 1);
+    EXPECT_LE(client.bottom - control.bottom, 3);
     // Both icon groups share their images, so the platform hands out one shared icon for both.
     EXPECT_EQ("icon=none big=128 small=128 menu=" QUOREL_ABOUT_MENU " after separator, once", Probe(window));
     EXPECT_TRUE(WaitUntil([&] { return !(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES); }))
         << "drops are still accepted after the page reported status";
 }
 
-void CheckShortcuts(const Scenario& s, const std::string& shellExe)
+// One row, run in phases: the machine prepared, the copy launched, its window driven through the
+// boxes, the window closed, and what stands afterwards verified. A phase that cannot go on ends the
+// row with a fatal failure.
+class ScenarioRun
 {
-    const std::vector<std::string> links = ShortcutLinks();
-    for (size_t i = 0; i < links.size(); ++i) {
-        SCOPED_TRACE(links[i]);
-        const LinkInfo info = ReadLink(links[i]);
-        // The marker only where the install folder exists, Quick Launch only where its folder does.
-        const bool placed =
-            s.links ? !(i == 0 && !DirExists(InstallFolder())) && !(i == 6 && !s.quickLaunch) : i == 0 && s.placed;
-        EXPECT_EQ(placed, FileExists(links[i]));
-        if (!s.links || !info.ok)
-            continue;
-        // The desktop shortcut names the running executable less its last four characters.
-        EXPECT_EQ(i == 1 ? shellExe.substr(0, shellExe.size() - 4) : InstalledExe(), info.path);
-        EXPECT_LE(LastWrite(links[0]), LastWrite(links[i])) << "written before the marker";
+public:
+    explicit ScenarioRun(const Scenario& scenario) : s(scenario) {}
+    void Run()
+    {
+        for (void (ScenarioRun::*phase)() : {&ScenarioRun::PrepareMachine, &ScenarioRun::PrepareServer,
+                                             &ScenarioRun::Launch, &ScenarioRun::DriveWindow, &ScenarioRun::Close}) {
+            (this->*phase)();
+            if (testing::Test::HasFatalFailure() || testing::Test::IsSkipped())
+                return;
+        }
+        VerifyFiles();
+        VerifyShortcuts();
+        VerifyRequests();
     }
-    for (const std::string& group : ProgramGroups())
-        EXPECT_EQ(s.groups || s.links, DirExists(group)) << group;
-    EXPECT_EQ(s.quickLaunch, DirExists(QuickLaunchFolder()));
-}
 
-}  // namespace
+private:
+    void PrepareMachine();
+    void PrepareServer();
+    void Launch();
+    void DriveWindow();
+    void Close();
+    void VerifyFiles();
+    void VerifyShortcuts();
+    void VerifyRequests();
+    bool Requested(const std::string& target) const;
+    DWORD Newcomer(const std::string& image, DWORD old) const;
 
-void RunScenario(const Scenario& s)
+    const Scenario& s;
+    TempDir app;
+    TempDir elsewhere;  // the current directory, with a decoy that a restart must never start
+    std::string folder, exe, backup, longFolder;
+    std::vector<std::string> tempBefore, folderBefore;
+    CKernelHandle held;
+    std::unique_ptr<CommonAppDataOverride> commonAppData;
+    std::unique_ptr<TemporaryFolder> temporaryFolder;
+    std::unique_ptr<PlantedDll> planted;
+    std::unique_ptr<Intruder> intruder;
+    std::unique_ptr<Sampler> sampler;
+    std::unique_ptr<HttpServer> server;
+    std::string served;  // the executable's body
+    ChildProcess installedCopy;
+    ChildProcess started;
+    DWORD shell = 0;  // the process that ends up holding the window
+    HWND window = nullptr;
+    CKernelHandle shellProcess;
+};
+
+void ScenarioRun::PrepareMachine()
 {
     KillProcesses(kInstalledExeName);
     ResetInstallState();
-    TempDir app;
-    TempDir elsewhere;  // the current directory, with a decoy that a restart must never start
-    ASSERT_TRUE(CopyTo(VariantExe("v3210"), elsewhere.File(kInstalledExeName)));
-    ASSERT_TRUE(!(s.installed || s.placed) || MakeDirs(InstallFolder()));
-    ASSERT_TRUE(!s.installed || CopyTo(Image(s.installed), InstalledExe()));
-    ASSERT_TRUE(!s.placed || WriteWholeFile(ShortcutLinks().front(), ""));
+    ASSERT_TRUE(CopyTo(VariantExe(kV3210.build), elsewhere.File(kInstalledExeName)));
+    if (s.installed.build || s.placed)
+        ASSERT_TRUE(MakeDirs(InstallFolder()));
+    if (s.installed.build)
+        ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
+    if (s.placed)
+        ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
     for (const std::string& group : ProgramGroups())
         ASSERT_TRUE(!s.groups || MakeDirs(group));
     s.quickLaunch ? (void)MakeDirs(QuickLaunchFolder()) : RemoveTree(QuickLaunchFolder());
 
-    const std::string folder = s.fromInstallPath ? InstallFolder() : app.Path();
+    folder = s.fromInstallPath ? InstallFolder() : app.Path();
     // A leading '*' pads the name so that the path has 257 characters: beyond the command-line copy.
     std::string name = s.fileName;
     if (name[0] == '*') {
         name.replace(0, 1, 257 - folder.size() - name.size() + 1, 'd');
         ASSERT_TRUE(MakeDirs(folder + name.substr(0, name.rfind('\\'))));
     }
-    const std::string exe = folder + name;
-    const std::string backup = folder + kBackupName;
-    ASSERT_TRUE(s.fromInstallPath || CopyTo(Image(s.running), exe));
-    ASSERT_TRUE(s.held != Held::Backup || WriteWholeFile(backup, kEarlierBackup));
-    const std::string heldPath = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
-    // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
-    CKernelHandle held(s.held == Held::Nothing ? nullptr
-                                               : CreateFileA(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                             OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(s.held == Held::Nothing || held.IsValid());
+    exe = folder + name;
+    backup = folder + kBackupName;
+    if (!s.fromInstallPath)
+        ASSERT_TRUE(CopyTo(Image(s.running), exe));
+    if (s.held == Held::Backup)
+        ASSERT_TRUE(WriteWholeFile(backup, kEarlierBackup));
+    if (s.held != Held::Nothing) {
+        const std::string path = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
+        // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
+        held.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.IsValid());
+    }
     // Under the long folder the install path would not fit in MAX_PATH.
-    const std::string longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
+    longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
     ASSERT_TRUE(MakeDirs(longFolder));
-    std::unique_ptr<CommonAppDataOverride> commonAppData(new CommonAppDataOverride(
+    commonAppData.reset(new CommonAppDataOverride(
         s.commonAppData && !strcmp(s.commonAppData, "long") ? longFolder.c_str() : s.commonAppData));
+    planted.reset(new PlantedDll(s.plantedDll));
+    ASSERT_EQ(s.plantedDll, planted->planted);
+    tempBefore = ListFolder(TempFolder());
+    folderBefore = ListFolder(folder);
+    intruder.reset(new Intruder(folder));
+    if (!s.otherDrive)
+        return;
+    // The drive the test wrapper maps to a folder on a file system of its own.
+    const std::string otherTemp = "T:\\quorel-temp\\";
+    if (GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR)
+        GTEST_SKIP() << "no drive T: on another file system";
+    RemoveTree(otherTemp);
+    ASSERT_TRUE(MakeDirs(otherTemp));
+    temporaryFolder.reset(new TemporaryFolder(otherTemp.c_str()));
+    sampler.reset(new Sampler(exe, ReadWholeFile(exe), ReadWholeFile(Image(s.exe)), otherTemp));
+}
 
-    HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
-    ASSERT_TRUE(server.Ok());
+void ScenarioRun::PrepareServer()
+{
+    server.reset(new HttpServer(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1))));
+    ASSERT_TRUE(server->Ok());
     HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
-    HttpResponse executable{s.exe ? 200 : 404, "application/octet-stream", s.exe ? ReadWholeFile(Image(s.exe)) : ""};
+    HttpResponse executable{s.exe.build ? 200 : 404, "application/octet-stream",
+                            s.exe.build ? ReadWholeFile(Image(s.exe)) : ""};
     if (s.shape)
         s.shape(version, executable);
     if (s.redirect) {
-        server.SetPrefix(s.redirect, version);
+        server->SetPrefix(s.redirect, version);
         version = {302};
         version.location = "http://" QUOREL_TEST_HOST + std::string(s.redirect);
     }
-    server.SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
-    server.SetPrefix(kVersionTarget, version);
-    server.SetPrefix(QUOREL_UPDATE_PATH, executable);
-    auto requested = [&](const std::string& target) {
-        const std::vector<HttpRequest> all = server.Requests();
-        return std::any_of(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target == target; });
-    };
-    const std::vector<std::string> tempBefore = ListFolder(TempFolder());
-    const std::vector<std::string> folderBefore = ListFolder(folder);
+    server->SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
+    server->SetPrefix(kVersionTarget, version);
+    server->SetPrefix(QUOREL_UPDATE_PATH, executable);
+}
 
-    // The drive the test wrapper maps to a folder on a file system of its own.
-    const std::string otherTemp = "T:\\quorel-temp\\";
-    if (s.otherDrive && GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR)
-        GTEST_SKIP() << "no drive T: on another file system";
-    ASSERT_TRUE(!s.otherDrive || (RemoveTree(otherTemp), MakeDirs(otherTemp)));
-    TemporaryFolder temporaryFolder(s.otherDrive ? otherTemp.c_str() : nullptr);
-    std::unique_ptr<Sampler> sampler(s.otherDrive ? new Sampler(exe, ReadWholeFile(exe), executable.body, otherTemp)
-                                                  : nullptr);
-    Intruder intruder(folder);
-
-    ChildProcess installedCopy;
-    ASSERT_TRUE(!s.installedRuns ||
-                (installedCopy.Start(InstalledExe(), InstalledExe()) &&
-                 WaitForWindow(Caption(s.installed).c_str(), "#32770", kWaitMs, installedCopy.Pid())));
+void ScenarioRun::Launch()
+{
+    if (s.installedRuns) {
+        ASSERT_TRUE(installedCopy.Start(InstalledExe(), InstalledExe()));
+        ASSERT_TRUE(WaitForWindow(Caption(s.installed).c_str(), "#32770", kWaitMs, installedCopy.Pid()));
+    }
     std::string commandLine = s.commandLine;
     if (commandLine.find("%s") != std::string::npos)
         commandLine.replace(commandLine.find("%s"), 2, exe);
-    std::unique_ptr<PlantedDll> planted(new PlantedDll(s.plantedDll));
-    ASSERT_EQ(s.plantedDll, planted->planted);
-    ChildProcess started;
     ASSERT_TRUE(started.Start(exe, commandLine, elsewhere.Path()));
-
-    // The shell is the process that ends up holding the window: the started copy, or the installed
-    // copy it handed over to.
-    DWORD shell = started.Pid();
-    const std::string shellExe = s.end == End::HandsOver ? InstalledExe() : exe;
-    auto newcomer = [&](const std::string& image, DWORD old) {
-        for (DWORD pid : ProcessesOf(image)) {
-            if (pid != old && pid != installedCopy.Pid())
-                return pid;
-        }
-        return DWORD(0);
-    };
+    // The started copy holds the window, or the installed copy it handed over to.
+    shell = started.Pid();
     if (s.end == End::HandsOver) {
         ASSERT_TRUE(started.WaitExit()) << "the started copy did not hand over";
-        ASSERT_TRUE(WaitUntil([&] { return (shell = newcomer(InstalledExe(), 0)) != 0; })) << "nothing started";
+        ASSERT_TRUE(WaitUntil([&] { return (shell = Newcomer(InstalledExe(), 0)) != 0; })) << "nothing started";
     }
-    HWND window = WaitForWindow(Caption(s.running).c_str(), "#32770", kWaitMs, shell);
+    window = WaitForWindow(Caption(s.running).c_str(), "#32770", kWaitMs, shell);
     ASSERT_TRUE(window) << "no main window";
     // Held while it runs, for its exit code: a fault in the teardown ends it with an exception's code.
-    CKernelHandle shellProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell));
-    const DWORD opened = GetTickCount();
-    EXPECT_TRUE(WaitUntil([&] { return requested(WebTarget(s.running)); })) << WebTarget(s.running);
+    shellProcess.Reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell));
+    EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(s.running)); })) << WebTarget(s.running);
+}
 
+void ScenarioRun::DriveWindow()
+{
+    const DWORD opened = GetTickCount();
     if (s.trigger.message == kRealTimer) {
         PostMessageA(window, WM_TIMER, 2, 0);  // another timer's tick is only passed on
-        EXPECT_TRUE(WaitUntil([&] { return server.Count(kVersionTarget) > 0; }, 30000));
-        EXPECT_GE(GetTickCount() - opened, 18000u) << "the update check did not wait for its timer";
+        EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }, kUpdateDelayMs + 10000));
+        EXPECT_GE(GetTickCount() - opened, kUpdateDelayMs - 2000) << "the update check did not wait for its timer";
     } else if (s.trigger.message == WM_KEYDOWN) {
         // To the dialog and to the control, where the focus is.
         for (HWND target : {window, FindWindowExA(window, nullptr, nullptr, nullptr)}) {
@@ -418,7 +471,7 @@ void RunScenario(const Scenario& s)
     }
     const DWORD triggered = GetTickCount();
     if (s.intruder)
-        intruder.Start();
+        intruder->Start();
     for (const Box& expected : s.boxes) {
         SCOPED_TRACE(expected.caption);
         HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
@@ -437,80 +490,147 @@ void RunScenario(const Scenario& s)
             held.Reset();
         }
         DWORD_PTR ignored = 0;
-        EXPECT_TRUE(!s.answersMs || SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
+        if (s.answersMs)
+            EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
     }
+    if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver))
+        EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the last box";
+}
 
+void ScenarioRun::Close()
+{
     if (s.end == End::Stays || s.end == End::HandsOver) {
         // A tick posted behind a message is handled after it: its request shows the message was handled.
-        const size_t checks = server.Count(kVersionTarget);
-        const bool posted = s.trigger.message && s.trigger.message != WM_TIMER && s.trigger.message != kRealTimer;
-        EXPECT_TRUE(!posted || (PostMessageA(window, WM_TIMER, 1, 0) &&
-                                WaitUntil([&] { return server.Count(kVersionTarget) > checks; })));
+        const size_t checks = server->Count(kVersionTarget);
+        if (s.trigger.message && s.trigger.message != WM_TIMER && s.trigger.message != kRealTimer) {
+            PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
+            EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > checks; })) << "the message hung";
+        }
         DWORD_PTR ignored = 0;
         EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored)) << "not responding";
-        EXPECT_TRUE(!s.maxMs || GetTickCount() - triggered <= s.maxMs) << GetTickCount() - triggered << " ms";
         for (const char* caption :
              {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
-            EXPECT_FALSE(FindTopWindow(caption, "#32770", shell)) << "an unexpected box: " << caption;
-        EXPECT_TRUE(IsWindowEnabled(window) && IsWindowVisible(window));
+            EXPECT_EQ(nullptr, FindTopWindow(caption, "#32770", shell)) << "an unexpected window: " << caption;
+        EXPECT_TRUE(IsWindowEnabled(window));
+        EXPECT_TRUE(IsWindowVisible(window));
         if (s.looks)
             CheckLooks(window);
-        EXPECT_TRUE(s.trigger.message != kRealTimer ||
-                    !WaitUntil([&] { return server.Count(kVersionTarget) > 1; }, 22000))
-            << "the timer fired again";
+        if (s.trigger.message == kRealTimer)
+            EXPECT_FALSE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; }, kUpdateDelayMs + 2000))
+                << "the timer fired again";
         PostMessageA(window, WM_CLOSE, 0, 0);  // closed now, it starts nothing
     }
     DWORD exitCode = STILL_ACTIVE;
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(shellProcess.Get(), kWaitMs)) << "the window did not close";
-    EXPECT_TRUE(GetExitCodeProcess(shellProcess.Get(), &exitCode) && exitCode == 0) << "exit code " << exitCode;
+    GetExitCodeProcess(shellProcess.Get(), &exitCode);
+    EXPECT_EQ(0u, exitCode);
     if (s.end == End::Restarts) {
         DWORD restarted = 0;
-        EXPECT_TRUE(WaitUntil([&] { return (restarted = newcomer(exe, shell)) != 0; })) << "no restart";
+        EXPECT_TRUE(WaitUntil([&] { return (restarted = Newcomer(exe, shell)) != 0; })) << "no restart";
         EXPECT_TRUE(WaitForWindow(Caption(s.runningAfter).c_str(), "#32770", kWaitMs, restarted));
-        EXPECT_TRUE(WaitUntil([&] { return requested(WebTarget(s.runningAfter)); }));
-        EXPECT_TRUE(ProcessesOf(elsewhere.File(kInstalledExeName)).empty()) << "the decoy was started";
+        EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(s.runningAfter)); }));
+        EXPECT_EQ(0u, ProcessesOf(elsewhere.File(kInstalledExeName)).size()) << "the decoy was started";
     } else {
-        EXPECT_EQ(0u, newcomer(exe, shell) + newcomer(kInstalledExeName, shell)) << "a copy was started";
+        EXPECT_EQ(0u, Newcomer(exe, shell) + Newcomer(kInstalledExeName, shell)) << "a copy was started";
     }
-    EXPECT_TRUE(!s.installedRuns || installedCopy.Running()) << "the running installed copy ended";
+    if (s.installedRuns)
+        EXPECT_TRUE(installedCopy.Running()) << "the running installed copy ended";
     KillProcesses(kInstalledExeName);
     commonAppData.reset();
     planted.reset();
-
     held.Reset();
-    intruder.Stop();
-    EXPECT_TRUE(!s.intruder || intruder.found > 0) << "no new file appeared beside the copy";
-    EXPECT_EQ("", intruder.changed);
+}
+
+void ScenarioRun::VerifyFiles()
+{
+    intruder->Stop();
+    if (s.intruder)
+        EXPECT_GT(intruder->found, 0) << "no new file appeared beside the copy";
+    EXPECT_EQ("", intruder->changed);
     if (sampler) {
         sampler->Stop();
         EXPECT_EQ(0, sampler->partial) << "part of a file at the running path, in " << sampler->looks << " looks";
         EXPECT_EQ("", sampler->put) << "put in the temporary folder on the other drive";
     }
-    EXPECT_TRUE(SameImage(exe, s.runningAfter ? s.runningAfter : s.running)) << "the running path";
-    EXPECT_TRUE(s.backupAfter            ? SameImage(backup, s.backupAfter)
-                : s.held == Held::Backup ? ReadWholeFile(backup) == kEarlierBackup
-                                         : !FileExists(backup));
+    EXPECT_TRUE(SameImage(exe, s.runningAfter.build ? s.runningAfter : s.running)) << "the running path";
+    if (s.backupAfter.build)
+        EXPECT_TRUE(SameImage(backup, s.backupAfter)) << "the backup";
+    else if (s.held == Held::Backup)
+        EXPECT_EQ(kEarlierBackup, ReadWholeFile(backup));
+    else
+        EXPECT_FALSE(FileExists(backup)) << "a backup appeared";
     // A running installed copy is never replaced.
-    const char* installed = s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed;
-    EXPECT_TRUE(s.fromInstallPath || SameImage(InstalledExe(), installed)) << "the installed copy";
-    for (const std::string& entry : ListFolder(InstallFolder()))
-        EXPECT_TRUE(entry == kInstalledExeName || entry == kShortcutFileName || entry == kBackupName) << entry;
-    for (const std::string& entry : ListFolder(folder))
-        EXPECT_TRUE(entry == kBackupName || entry == kShortcutFileName ||
-                    std::count(folderBefore.begin(), folderBefore.end(), entry))
-            << "left beside the copy: " << entry;
-    for (const std::string& entry : ListFolder(TempFolder()))
-        EXPECT_TRUE(std::count(tempBefore.begin(), tempBefore.end(), entry))
-            << "left in the temporary folder: " << entry;
-    EXPECT_TRUE(ListFolder(longFolder).empty());
-    CheckShortcuts(s, shellExe);
+    if (!s.fromInstallPath) {
+        const Variant& installed = s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed;
+        EXPECT_TRUE(SameImage(InstalledExe(), installed)) << "the installed copy";
+    }
+    const std::vector<std::string> none;
+    EXPECT_EQ(none, NewEntries(InstallFolder(), none, {kInstalledExeName, kShortcutFileName, kBackupName}));
+    EXPECT_EQ(none, NewEntries(folder, folderBefore, {kBackupName, kShortcutFileName})) << "left beside the copy";
+    EXPECT_EQ(none, NewEntries(TempFolder(), tempBefore, {})) << "left in the temporary folder";
+    EXPECT_EQ(none, ListFolder(longFolder));
+}
 
-    const size_t versionRequests = server.Count(kVersionTarget);
-    const size_t exeRequests = server.Count(QUOREL_UPDATE_PATH) - versionRequests;
-    EXPECT_TRUE(s.versionRequests < 0 || size_t(s.versionRequests) == versionRequests) << versionRequests;
-    EXPECT_TRUE(s.exeRequests < 0 || size_t(s.exeRequests) == exeRequests) << exeRequests;
-    for (const HttpRequest& request : server.Requests())
-        EXPECT_TRUE(request.target.compare(0, 8, QUOREL_UPDATE_PATH) ||
-                    request.head.find("\r\nUser-Agent: " + std::string(kAgentName) + "\r\n") != std::string::npos);
+void ScenarioRun::VerifyShortcuts()
+{
+    const std::string marker = InstallFolder() + kShortcutFileName;
+    const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kLinkInFolder;
+    const std::string quickLaunch = SpecialFolder(CSIDL_APPDATA) + kLinkInQuickLaunch;
+    const std::string shellExe = s.end == End::HandsOver ? InstalledExe() : exe;
+    for (const std::string& link : ShortcutLinks()) {
+        SCOPED_TRACE(link);
+        // The marker only where the install folder exists, Quick Launch only where its folder does.
+        const bool placed =
+            s.links ? !(link == marker && !DirExists(InstallFolder())) && !(link == quickLaunch && !s.quickLaunch)
+                    : link == marker && s.placed;
+        EXPECT_EQ(placed, FileExists(link));
+        const LinkInfo info = ReadLink(link);
+        if (!s.links || !info.ok)
+            continue;
+        // The desktop shortcut names the running executable less its last four characters.
+        EXPECT_EQ(link == desktop ? shellExe.substr(0, shellExe.size() - 4) : InstalledExe(), info.path);
+        EXPECT_LE(LastWrite(marker), LastWrite(link)) << "written before the marker";
+    }
+    for (const std::string& group : ProgramGroups())
+        EXPECT_EQ(s.groups || s.links, DirExists(group)) << group;
+    EXPECT_EQ(s.quickLaunch, DirExists(QuickLaunchFolder()));
+}
+
+void ScenarioRun::VerifyRequests()
+{
+    const size_t versionRequests = server->Count(kVersionTarget);
+    if (s.versionRequests >= 0)
+        EXPECT_EQ(size_t(s.versionRequests), versionRequests) << "requests for the version file";
+    if (s.exeRequests >= 0)
+        EXPECT_EQ(size_t(s.exeRequests), server->Count(QUOREL_UPDATE_PATH) - versionRequests)
+            << "requests for the executable";
+    const std::string agent = "\r\nUser-Agent: " + std::string(kAgentName) + "\r\n";
+    for (const HttpRequest& request : server->Requests()) {
+        if (request.target.compare(0, 8, QUOREL_UPDATE_PATH) == 0)
+            EXPECT_NE(std::string::npos, request.head.find(agent)) << request.head;
+    }
     ResetInstallState();
+}
+
+bool ScenarioRun::Requested(const std::string& target) const
+{
+    const std::vector<HttpRequest> all = server->Requests();
+    return std::any_of(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target == target; });
+}
+
+// A process of that image started by the copy: neither the old one nor the installed copy already running.
+DWORD ScenarioRun::Newcomer(const std::string& image, DWORD old) const
+{
+    for (DWORD pid : ProcessesOf(image)) {
+        if (pid != old && pid != installedCopy.Pid())
+            return pid;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void RunScenario(const Scenario& s)
+{
+    ScenarioRun(s).Run();
 }

@@ -57,11 +57,35 @@ struct Box
     int answer;
 };
 
+// A copy of the shell that the tests built: its build under the variants, its version text and, when
+// signed, the certificate of the test PKI that signed it. Its caption names its update server's host.
+struct Variant
+{
+    const char* build = nullptr;  // nullptr: no copy
+    const char* version = "";     // "": a copy without a version
+    const char* signer = nullptr;
+    const char* host = QUOREL_TEST_HOST;
+};
+inline constexpr Variant kNoCopy;
+inline constexpr Variant kV3200{"v3200", "3.2.0.0"};
+inline constexpr Variant kV3201{"v3201", "3.2.0.1"};
+inline constexpr Variant kV3210{"v3210", "3.2.1.0"};
+inline constexpr Variant kVNone{"vnone"};
+inline constexpr Variant kV3200Vendor{"v3200", "3.2.0.0", "vendor"};
+inline constexpr Variant kV3201Vendor{"v3201", "3.2.0.1", "vendor"};
+inline constexpr Variant kV3201Renewed{"v3201", "3.2.0.1", "renewed"};
+inline constexpr Variant kV3201Other{"v3201", "3.2.0.1", "other"};
+inline constexpr Variant kV3201Impostor{"v3201", "3.2.0.1", "impostor"};
+inline constexpr Variant kV3201Forged{"v3201", "3.2.0.1", "forged"};
+inline constexpr Variant kV3200Https{"v3200s", "3.2.0.0", nullptr, QUOREL_TLS_HOST};
+inline constexpr Variant kV3201Https{"v3201s", "3.2.0.1", nullptr, QUOREL_TLS_HOST};
+inline constexpr Variant kV3200Untrusted{"v3200u", "3.2.0.0", nullptr, QUOREL_UNTRUSTED_HOST};
+
 struct Scenario
 {
     const char* name;
     // The machine before the start.
-    const char* installed = "v3200";      // the variant at the install path; nullptr: none
+    Variant installed = kV3200;           // the copy at the install path
     bool placed = true;                   // the shortcut marker is there
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
@@ -72,13 +96,13 @@ struct Scenario
     bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
     bool plantedDll = false;  // a stranger's wininet.dll stands in the install folder
     // The copy the user starts.
-    const char* running = "v3200";
+    Variant running = kV3200;
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own
     std::string fileName = "Quorel.exe";
     std::string commandLine;  // "%s" stands for the copy's path; "": the path in double quotes
-    // The update server: update.txt (nullptr: none) and the executable of that variant (nullptr: none).
+    // The update server: update.txt (nullptr: none) and the executable of that copy.
     const char* version = nullptr;
-    const char* exe = "v3201";
+    Variant exe = kV3201;
     void (*shape)(HttpResponse& version, HttpResponse& exe) = nullptr;
     const char* redirect = nullptr;  // update.txt redirects to this path on the plain server, which serves it
     // What happens to the window.
@@ -89,10 +113,10 @@ struct Scenario
     DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;
-    const char* runningAfter = nullptr;  // the image at the started copy's path; nullptr: unchanged
-    const char* backupAfter = nullptr;   // beside the running copy; nullptr: as it was
-    bool links = false;                  // shortcuts placed, each naming the installed Quorel.exe
-    int versionRequests = -1;            // -1: not counted
+    Variant runningAfter;      // the image at the started copy's path; no copy: unchanged
+    Variant backupAfter;       // beside the running copy; no copy: as it was
+    bool links = false;        // shortcuts placed, each naming the installed Quorel.exe
+    int versionRequests = -1;  // -1: not counted
     int exeRequests = -1;
     bool looks = false;  // also check the window's layout, icons, system menu and drop acceptance
 };

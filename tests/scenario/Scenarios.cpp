@@ -52,16 +52,16 @@ void Slow(HttpResponse&, HttpResponse& exe)
 
 // clang-format off
 // A signed 3.2.0.0 offered that copy of 3.2.0.1: it fails as a broken download would.
-Scenario Refused(const char* name, const char* exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
+Scenario Refused(const char* name, const Variant& exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
 {
-    return {.name = name, .running = "v3200-vendor", .version = "3.2.0.1", .exe = exe, .shape = shape,
+    return {.name = name, .running = kV3200Vendor, .version = "3.2.0.1", .exe = exe, .shape = shape,
             .trigger = kTick, .boxes = kYesThenFailure};
 }
-Scenario Accepted(const char* name, const char* exe)
+Scenario Accepted(const char* name, const Variant& exe)
 {
-    return {.name = name, .installed = "v3200-vendor", .running = "v3200-vendor", .fromInstallPath = true,
+    return {.name = name, .installed = kV3200Vendor, .running = kV3200Vendor, .fromInstallPath = true,
             .version = "3.2.0.1", .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
-            .end = End::Restarts, .runningAfter = exe, .backupAfter = "v3200-vendor"};
+            .end = End::Restarts, .runningAfter = exe, .backupAfter = kV3200Vendor};
 }
 
 // One row a line or two: the table reads better than any formatter would lay it out.
@@ -89,11 +89,11 @@ const Scenario kScenarios[] = {
     {.name = "VersionFileMissing", .trigger = kTick, .versionRequests = 1, .exeRequests = 0},
     {.name = "GarbageVersionFile", .version = "<html><body>Service Unavailable</body></html>", .trigger = kTick,
      .exeRequests = 0},
-    {.name = "OlderVersion", .installed = "v3210", .running = "v3210", .version = "3.2.0.1", .trigger = kTick,
+    {.name = "OlderVersion", .installed = kV3210, .running = kV3210, .version = "3.2.0.1", .trigger = kTick,
      .exeRequests = 0},
-    {.name = "RunningCopyWithoutAVersion", .running = "vnone", .version = "3.2.0.1", .trigger = kTick,
+    {.name = "RunningCopyWithoutAVersion", .running = kVNone, .version = "3.2.0.1", .trigger = kTick,
      .versionRequests = 1, .exeRequests = 0},
-    {.name = "ExecutableMissing", .version = "3.2.0.1", .exe = nullptr, .trigger = kTick, .exeRequests = 1},
+    {.name = "ExecutableMissing", .version = "3.2.0.1", .exe = kNoCopy, .trigger = kTick, .exeRequests = 1},
     // A version file that arrives a byte at a time is read whole.
     {.name = "TrickledVersionFile", .version = "3.2.0.1",
      .shape = [](HttpResponse& version, HttpResponse&) { version.trickleMs = 200; }, .trigger = kTick,
@@ -113,7 +113,7 @@ const Scenario kScenarios[] = {
     {.name = "ExecutableShortOfItsLastBytes", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }, .trigger = kTick,
      .boxes = kYesThenFailure},
-    {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = "v3210", .trigger = kTick,
+    {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = kV3210, .trigger = kTick,
      .boxes = kYesThenFailure},
     {.name = "ConnectionResetMidDownload", .version = "3.2.0.1",
      .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }, .trigger = kTick,
@@ -121,37 +121,37 @@ const Scenario kScenarios[] = {
     {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .trigger = kTick,
      .boxes = kYesThenFailure},
     {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201, .backupAfter = kV3200},
     // The download shows itself, and the user can stop it.
     {.name = "SlowDownloadCancelled", .version = "3.2.0.1", .shape = Slow, .trigger = kTick, .boxes = kYesThenFailure,
      .progress = Progress::Cancelled},
     {.name = "SlowDownloadLeftToFinish", .version = "3.2.0.1", .shape = Slow, .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched, .runningAfter = "v3201",
-     .backupAfter = "v3200"},
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched, .runningAfter = kV3201,
+     .backupAfter = kV3200},
     {.name = "SlowDownloadWithoutALength", .version = "3.2.0.1",
      .shape = [](HttpResponse& version, HttpResponse& exe) { Slow(version, exe); exe.unannounced = true; },
      .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched,
-     .runningAfter = "v3201", .backupAfter = "v3200"},
+     .runningAfter = kV3201, .backupAfter = kV3200},
     // A scanner holds the program for a moment, then for good: waited out, then a failure with nothing lost.
     {.name = "ProgramHeldForAMoment", .held = Held::ImageBriefly, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201", .backupAfter = "v3200"},
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201, .backupAfter = kV3200},
     {.name = "ProgramHeldThroughout", .held = Held::Image, .version = "3.2.0.1", .trigger = kTick,
      .boxes = kYesThenFailure},
     // What another process can do to the download while it arrives, is judged and moved: read it, no more.
     {.name = "DownloadOutOfOtherProcessesReach", .intruder = true, .version = "3.2.0.1", .shape = Paced,
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201",
-     .backupAfter = "v3200"},
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
+     .backupAfter = kV3200},
     // Staged beside the program, the swap is two renames: the running path never holds part of a file.
     {.name = "TemporaryFolderOnAnotherDrive", .otherDrive = true, .version = "3.2.0.1", .shape = Paced,
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201",
-     .backupAfter = "v3200"},
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
+     .backupAfter = kV3200},
     {.name = "UpdatedAndRestartedFromTheInstallPath", .fromInstallPath = true, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = "v3201",
-     .backupAfter = "v3200", .versionRequests = 1, .exeRequests = 1},
+     .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = kV3201,
+     .backupAfter = kV3200, .versionRequests = 1, .exeRequests = 1},
     // The other instance goes on running from the backup.
     {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .fromInstallPath = true, .version = "3.2.0.1",
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = "v3201",
-     .backupAfter = "v3200"},
+     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
+     .backupAfter = kV3200},
 
     // A server that stalls, trickles or stops short.
     {.name = "VersionFileNeverAnswered", .version = "3.2.0.1",
@@ -179,70 +179,70 @@ const Scenario kScenarios[] = {
      .boxes = kYesThenFailure},
 
     // Self-installation and the shortcuts.
-    {.name = "FirstRunInstallsAndHandsOver", .installed = nullptr, .placed = false, .end = End::HandsOver,
+    {.name = "FirstRunInstallsAndHandsOver", .installed = kNoCopy, .placed = false, .end = End::HandsOver,
      .links = true, .versionRequests = 0},
-    {.name = "NewerCopyReplacesTheInstalledOne", .placed = false, .quickLaunch = false, .running = "v3201",
+    {.name = "NewerCopyReplacesTheInstalledOne", .placed = false, .quickLaunch = false, .running = kV3201,
      .end = End::HandsOver, .links = true},
-    {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = "vnone", .placed = false, .end = End::HandsOver,
+    {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = kVNone, .placed = false, .end = End::HandsOver,
      .links = true},
     // Shortcuts name the installed copy, never a running copy's own name.
     {.name = "SameVersionRenamedStaysAndNamesTheInstalledCopy", .placed = false, .groups = true,
      .fileName = "Zelmora-Setup (2).exe", .links = true},
     // The second byte of 乗 is the backslash byte.
-    {.name = "OlderCopyWithACodePageName", .installed = "v3201", .placed = false, .fileName = "乗Quorel.exe",
+    {.name = "OlderCopyWithACodePageName", .installed = kV3201, .placed = false, .fileName = "乗Quorel.exe",
      .links = true},
-    {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = "vnone", .links = true},
+    {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = kVNone, .links = true},
     // Installed without a version, the installed copy must not reinstall itself for ever; shortcuts wait for
     // an installed copy with a version.
-    {.name = "CopyWithoutAVersionInstallsOnce", .installed = nullptr, .placed = false, .running = "vnone",
+    {.name = "CopyWithoutAVersionInstallsOnce", .installed = kNoCopy, .placed = false, .running = kVNone,
      .end = End::HandsOver},
-    {.name = "PathOf257Characters", .installed = nullptr, .placed = false, .running = "v3201",
+    {.name = "PathOf257Characters", .installed = kNoCopy, .placed = false, .running = kV3201,
      .fileName = "*\\Quorel.exe", .end = End::HandsOver, .links = true},
-    {.name = "RenamedCopyIsInstalledAsQuorel", .installed = nullptr, .placed = false, .running = "v3201",
+    {.name = "RenamedCopyIsInstalledAsQuorel", .installed = kNoCopy, .placed = false, .running = kV3201,
      .fileName = "Zelmora-Setup (2).exe", .end = End::HandsOver, .links = true},
     // The command line names a file that does not exist: no image was read, so none is installed, and
     // the shortcuts name the installed copy.
-    {.name = "UnreadableImageOlderInstalled", .placed = false, .running = "v3201", .commandLine = "\"%s-else.exe\"",
+    {.name = "UnreadableImageOlderInstalled", .placed = false, .running = kV3201, .commandLine = "\"%s-else.exe\"",
      .links = true},
-    {.name = "CommonAppDataLookupFails", .installed = nullptr, .placed = false, .commonAppData = "",
-     .running = "v3201"},
-    {.name = "InstallPathBeyondMaxPath", .installed = nullptr, .placed = false, .commonAppData = "long",
-     .running = "v3201"},
+    {.name = "CommonAppDataLookupFails", .installed = kNoCopy, .placed = false, .commonAppData = "",
+     .running = kV3201},
+    {.name = "InstallPathBeyondMaxPath", .installed = kNoCopy, .placed = false, .commonAppData = "long",
+     .running = kV3201},
     // A folder no one may write in: nothing can be installed, so this copy stays the user's.
-    {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = nullptr, .placed = false,
-     .commonAppData = "Z:\\proc", .running = "v3201"},
+    {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = kNoCopy, .placed = false,
+     .commonAppData = "Z:\\proc", .running = kV3201},
     // It cannot replace the running installed copy, nor one held by another process: it starts nothing.
-    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = "v3201"},
-    {.name = "HeldInstalledCopyWithoutAVersionStaysWhole", .installed = "vnone", .held = Held::Installed,
-     .running = "v3201-vendor"},
+    {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = kV3201},
+    {.name = "HeldInstalledCopyWithoutAVersionStaysWhole", .installed = kVNone, .held = Held::Installed,
+     .running = kV3201Vendor},
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
     // Signed copies accept only their own publisher.
-    Accepted("SignedTakesItsPublishersUpdate", "v3201-vendor"),
-    Accepted("SignedTakesItsPublishersRenewedCertificate", "v3201-renewed"),
-    Refused("SignedRefusesAnUnsignedUpdate", "v3201"),
-    Refused("SignedRefusesAnotherPublisher", "v3201-other"),
-    Refused("SignedRefusesASelfMadeCopyOfItsPublishersName", "v3201-impostor"),
-    Refused("SignedRefusesItsPublishersNameFromAnUntrustedAuthority", "v3201-forged"),
+    Accepted("SignedTakesItsPublishersUpdate", kV3201Vendor),
+    Accepted("SignedTakesItsPublishersRenewedCertificate", kV3201Renewed),
+    Refused("SignedRefusesAnUnsignedUpdate", kV3201),
+    Refused("SignedRefusesAnotherPublisher", kV3201Other),
+    Refused("SignedRefusesASelfMadeCopyOfItsPublishersName", kV3201Impostor),
+    Refused("SignedRefusesItsPublishersNameFromAnUntrustedAuthority", kV3201Forged),
     // A byte of the code changed after signing.
-    Refused("SignedRefusesAnUpdateChangedAfterSigning", "v3201-vendor",
+    Refused("SignedRefusesAnUpdateChangedAfterSigning", kV3201Vendor,
             [](HttpResponse&, HttpResponse& exe) { exe.body[0x2000] ^= 1; }),
-    {.name = "SignedInstalledCopyStaysForAnUnsignedNewerOne", .installed = "v3200-vendor", .running = "v3201"},
-    {.name = "SignedInstalledCopyStaysForAnotherPublisher", .installed = "v3200-vendor", .running = "v3201-other"},
-    {.name = "SignedInstalledCopyGivesWayToItsPublisher", .installed = "v3200-vendor", .running = "v3201-renewed",
+    {.name = "SignedInstalledCopyStaysForAnUnsignedNewerOne", .installed = kV3200Vendor, .running = kV3201},
+    {.name = "SignedInstalledCopyStaysForAnotherPublisher", .installed = kV3200Vendor, .running = kV3201Other},
+    {.name = "SignedInstalledCopyGivesWayToItsPublisher", .installed = kV3200Vendor, .running = kV3201Renewed,
      .end = End::HandsOver},
 
     // An update server over https: its certificate must chain to a trusted root, and its answers stay on https.
-    {.name = "UpdatedOverHttps", .installed = "v3200s", .running = "v3200s", .fromInstallPath = true,
-     .version = "3.2.0.1", .exe = "v3201s", .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
-     .end = End::Restarts, .runningAfter = "v3201s", .backupAfter = "v3200s", .versionRequests = 1, .exeRequests = 1},
-    {.name = "FailureOverHttpsNamesTheHttpsHomePage", .running = "v3200s", .version = "3.2.0.1", .trigger = kTick,
+    {.name = "UpdatedOverHttps", .installed = kV3200Https, .running = kV3200Https, .fromInstallPath = true,
+     .version = "3.2.0.1", .exe = kV3201Https, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
+     .end = End::Restarts, .runningAfter = kV3201Https, .backupAfter = kV3200Https, .versionRequests = 1, .exeRequests = 1},
+    {.name = "FailureOverHttpsNamesTheHttpsHomePage", .running = kV3200Https, .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDNO), {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "https://" QUOREL_TLS_HOST
      QUOREL_FAILURE_AFTER, "question", "OK", IDOK}}},
-    {.name = "UntrustedCertificateEndsTheCheckSilently", .running = "v3200u", .version = "3.2.0.1", .trigger = kTick,
+    {.name = "UntrustedCertificateEndsTheCheckSilently", .running = kV3200Untrusted, .version = "3.2.0.1", .trigger = kTick,
      .versionRequests = 0, .exeRequests = 0},
-    {.name = "RedirectFromHttpsToHttpIsRefused", .running = "v3200s", .version = "3.2.0.1",
+    {.name = "RedirectFromHttpsToHttpIsRefused", .running = kV3200Https, .version = "3.2.0.1",
      .redirect = "/plain/update.txt", .trigger = kTick, .versionRequests = 1, .exeRequests = 0},
 };
 // clang-format on

@@ -99,7 +99,7 @@ std::vector<std::string> ListFolder(const std::string& folder)
 }
 
 // Without a trailing backslash, as the product composes it.
-static std::string SpecialFolder(int csidl)
+std::string SpecialFolder(int csidl)
 {
     char path[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);

@@ -31,6 +31,8 @@ bool MakeDirs(const std::string& folder);
 void RemoveTree(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);
 
+std::string SpecialFolder(int csidl);  // with no trailing backslash
+
 // The install location and the shortcut placement's files, whether or not they exist.
 std::string InstallFolder();
 std::string InstalledExe();
