@@ -5,7 +5,7 @@
 namespace {
 const AFX_MSGMAP_ENTRY kNoMessages[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
 const AFX_MSGMAP kRootMessageMap = {nullptr, kNoMessages};
-const AFX_EVENTSINKMAP_ENTRY kNoEvents[] = {{0, 0, nullptr, {}}};
+const AFX_EVENTSINKMAP_ENTRY kNoEvents[] = {{0, 0, {}}};
 const AFX_EVENTSINKMAP kRootEventSinkMap = {nullptr, kNoEvents};
 
 const AFX_MSGMAP* BaseOf(const AFX_MSGMAP* pMap)
@@ -48,20 +48,6 @@ const AFX_EVENTSINKMAP_ENTRY* FindEventEntry(const AFX_EVENTSINKMAP* pMap, UINT 
             if (pEntry->nCtrlID == nCtrlID && pEntry->dispid == dispid)
                 return pEntry;
         }
-    }
-    return nullptr;
-}
-
-// The parameter codes each supported handler signature takes.
-const char* ParamsOf(AfxEventSig nSig)
-{
-    switch (nSig) {
-    case AfxEventSig_v_b:
-        return VTS_BOOL;
-    case AfxEventSig_v_s:
-        return VTS_BSTR;
-    case AfxEventSig_v_disp_pvar:
-        return VTS_DISPATCH VTS_PVARIANT;
     }
     return nullptr;
 }
@@ -141,12 +127,8 @@ HRESULT CCmdTarget::OnEvent(UINT nCtrlID, DISPID dispid, DISPPARAMS* pDispParams
     if (pEntry == nullptr)
         return S_FALSE;
     const AFX_EVENTHANDLER& handler = pEntry->handler;
-    const char* pszParams = ParamsOf(handler.nSig);
-    if (pszParams == nullptr || strcmp(pszParams, pEntry->pszParams) != 0)
-        return DISP_E_TYPEMISMATCH;
-
     const UINT cArgs = pDispParams != nullptr ? pDispParams->cArgs : 0;
-    if (cArgs < strlen(pszParams))
+    if (cArgs < strlen(AfxEventParams(handler.nSig)))
         return DISP_E_BADPARAMCOUNT;
     // DISPPARAMS holds the arguments last first.
     VARIANT* pArgs = cArgs != 0 ? pDispParams->rgvarg : nullptr;

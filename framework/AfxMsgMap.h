@@ -96,13 +96,39 @@ protected:                                        \
 #define VTS_BSTR "\x0E"
 #define VTS_PVARIANT "\x4C"
 
-// The handler signatures an event sink map supports, each with its parameter codes.
+// The handler signatures an event sink map supports.
 enum AfxEventSig
 {
-    AfxEventSig_v_b,          // void (BOOL)                VTS_BOOL
-    AfxEventSig_v_s,          // void (LPCTSTR)             VTS_BSTR
-    AfxEventSig_v_disp_pvar,  // void (LPDISPATCH, VARIANT*) VTS_DISPATCH VTS_PVARIANT
+    AfxEventSig_v_b,          // void (BOOL)
+    AfxEventSig_v_s,          // void (LPCTSTR)
+    AfxEventSig_v_disp_pvar,  // void (LPDISPATCH, VARIANT*)
 };
+
+// Each supported handler type names its signature, and each signature its parameter codes, so an
+// entry's codes come from its handler and cannot disagree with it.
+// clang-format off
+template <class T> constexpr AfxEventSig AfxEventSigOf(void (T::*)(BOOL)) { return AfxEventSig_v_b; }
+template <class T> constexpr AfxEventSig AfxEventSigOf(void (T::*)(LPCSTR)) { return AfxEventSig_v_s; }
+template <class T> constexpr AfxEventSig AfxEventSigOf(void (T::*)(LPDISPATCH, VARIANT*)) { return AfxEventSig_v_disp_pvar; }
+// clang-format on
+
+constexpr const char* AfxEventParams(AfxEventSig nSig)
+{
+    switch (nSig) {
+    case AfxEventSig_v_b:
+        return VTS_BOOL;
+    case AfxEventSig_v_s:
+        return VTS_BSTR;
+    case AfxEventSig_v_disp_pvar:
+        return VTS_DISPATCH VTS_PVARIANT;
+    }
+    return "";
+}
+
+constexpr bool AfxSameParams(const char* pszA, const char* pszB)
+{
+    return *pszA == *pszB && (*pszA == '\0' || AfxSameParams(pszA + 1, pszB + 1));
+}
 
 struct AFX_EVENTHANDLER
 {
@@ -110,28 +136,17 @@ struct AFX_EVENTHANDLER
     AFX_PMSG pfn;
 };
 
-template <class T>
-AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(BOOL))
+// The handler goes back to its exact type when it is called.
+template <class T, class... Params>
+AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(Params...))
 {
-    return {AfxEventSig_v_b, reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(BOOL)>(pfn))};
-}
-template <class T>
-AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPCSTR))
-{
-    return {AfxEventSig_v_s, reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(LPCSTR)>(pfn))};
-}
-template <class T>
-AFX_EVENTHANDLER AfxEventHandler(void (T::*pfn)(LPDISPATCH, VARIANT*))
-{
-    return {AfxEventSig_v_disp_pvar,
-            reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(LPDISPATCH, VARIANT*)>(pfn))};
+    return {AfxEventSigOf(pfn), reinterpret_cast<AFX_PMSG>(static_cast<void (CCmdTarget::*)(Params...)>(pfn))};
 }
 
 struct AFX_EVENTSINKMAP_ENTRY
 {
     UINT nCtrlID;  // 0 ends the table
     DISPID dispid;
-    const char* pszParams;  // VTS_ codes; must agree with the handler's signature
     AFX_EVENTHANDLER handler;
 };
 
@@ -156,13 +171,18 @@ protected:                                                \
         using TheBaseClass = baseClass;                       \
         static const AFX_EVENTSINKMAP_ENTRY s_entries[] = {
 
-// pfnHandler is the handler's name, alone or qualified by theClass.
-#define ON_EVENT(theClass, id, dispid, pfnHandler, vtsParams) \
-    {static_cast<UINT>(id), static_cast<DISPID>(dispid), vtsParams, AfxEventHandler(&theClass::pfnHandler)},
+// pfnHandler is the handler's name, alone or qualified by theClass. vtsParams only restates what the
+// handler's type says; the build stops where it does not.
+#define ON_EVENT(theClass, id, dispid, pfnHandler, vtsParams)                                          \
+    {static_cast<UINT>(id), static_cast<DISPID>(dispid), [] {                                          \
+         static_assert(AfxSameParams(vtsParams, AfxEventParams(AfxEventSigOf(&theClass::pfnHandler))), \
+                       "ON_EVENT: the VTS_ codes do not match the handler's parameters");              \
+         return AfxEventHandler(&theClass::pfnHandler);                                                \
+     }()},
 
 #define END_EVENTSINK_MAP()                                                                    \
     {                                                                                          \
-        0, 0, nullptr,                                                                         \
+        0, 0,                                                                                  \
         {                                                                                      \
         }                                                                                      \
     }                                                                                          \

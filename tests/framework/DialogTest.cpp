@@ -62,16 +62,17 @@ BEGIN_EVENTSINK_MAP(CTestDialog, CDialog)
     ON_EVENT(CTestDialog, IDC_BROWSER_ITEM, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
 END_EVENTSINK_MAP()
 
-// Stands in for the UI-active control's accelerator handling: it takes the keys it is told to.
+// Stands in for the UI-active control's accelerator handling: takes the keys it is told to, counts references.
 struct CFakeActiveObject : IOleInPlaceActiveObject
 {
     CFakeActiveObject(std::string& log, bool take) : m_log(log), m_take(take) {}
     std::string& m_log;
     bool m_take;
+    LONG m_cRef = 1;
 
     STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
     STDMETHODIMP GetWindow(HWND*) override { return E_NOTIMPL; }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP TranslateAccelerator(LPMSG pMsg) override
@@ -87,8 +88,8 @@ struct CFakeActiveObject : IOleInPlaceActiveObject
 
 // A key for the control passes the dialog's PreTranslateMessage, then the control's accelerators,
 // and only then the dialog manager, where Escape cancels the dialog. Teardown then gives back every
-// reference on either side: the site its interfaces of the control; the control its client site,
-// in-place site, frame and event sink.
+// reference on either side, once: the site its interfaces of the control and the active object; the
+// control its client site, in-place site, frame and event sink.
 TEST(ControlHostTest, KeysReachTheActiveControlFirstAndTeardownGivesBackEveryReference)
 {
     for (bool take : {true, false}) {
@@ -114,6 +115,7 @@ TEST(ControlHostTest, KeysReachTheActiveControlFirstAndTeardownGivesBackEveryRef
         EXPECT_EQ(nullptr, pClientSite);
         EXPECT_EQ(0u, pSite->Release()) << "references to the site remain";
         EXPECT_EQ(0u, pObject->Release()) << "references to the control remain";
+        EXPECT_EQ(1, activeObject.m_cRef) << "active object references kept (above 1) or given back twice";
     }
 }
 
