@@ -170,7 +170,7 @@ BOOL CDialog::HandleInitDialog(HWND hWnd)
             CComRef<IStream> pStream;
             if (AfxFindControlState(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), item.nID, &pState,
                                     &cbState))
-                pStream.Attach(AfxCreateMemoryStream(pState, cbState));
+                pStream.Reset(AfxCreateMemoryStream(pState, cbState));
             if (m_pCtrlCont->CreateControl(item.clsid, item.dwStyle, rect, item.nID, pStream.Get()) == nullptr) {
                 // The dialog cannot work without its controls: DoModal returns -1.
                 EndDialog(-1);

@@ -133,38 +133,48 @@ private:
     HRESULT m_hr;
 };
 
-// One counted reference to a COM interface, released at destruction.
+// One counted reference to a COM interface, given back at destruction. It moves but never copies, so
+// no reference is counted or given back twice.
 template <class T>
 class CComRef
 {
 public:
-    CComRef() : m_p(nullptr) {}
-    ~CComRef() { Release(); }
+    CComRef() = default;
+    ~CComRef() { Reset(); }
     CComRef(const CComRef&) = delete;
     CComRef& operator=(const CComRef&) = delete;
+    CComRef(CComRef&& other) noexcept : m_p(other.Take()) {}
+    CComRef& operator=(CComRef&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Take());
+        return *this;
+    }
 
     T* operator->() const { return m_p; }
     T* Get() const { return m_p; }
-    // For functions that hand out a new reference; any held one is released first.
-    void** Receive()
+    bool IsValid() const { return m_p != nullptr; }
+    // Gives back the reference held and holds p instead, a reference the caller has already counted.
+    void Reset(T* p = nullptr)
     {
-        Release();
-        return reinterpret_cast<void**>(&m_p);
-    }
-    void Release()
-    {
-        if (m_p != nullptr) {
-            m_p->Release();
-        }
-        m_p = nullptr;
-    }
-    // Takes over a reference the caller already counted; any held one is released first.
-    void Attach(T* p)
-    {
-        Release();
+        T* const old = m_p;
         m_p = p;
+        if (old != nullptr)
+            old->Release();
+    }
+    [[nodiscard]] T* Take()
+    {
+        T* const p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+    // For functions that hand out a new reference: IID_PPV_ARGS(ref.Receive()).
+    T** Receive()
+    {
+        Reset();
+        return &m_p;
     }
 
 private:
-    T* m_p;
+    T* m_p = nullptr;
 };

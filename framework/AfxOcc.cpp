@@ -159,7 +159,7 @@ ULONG COleControlSite::Release()
 BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& rect, IStream* pStream)
 {
     m_rect = rect;
-    if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_pObject.Receive())))
+    if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(m_pObject.Receive()))))
         return FALSE;
 
     // Controls that ask for it get their site before their state, so that they can read the
@@ -181,7 +181,7 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
     ::ReleaseDC(nullptr, hdc);
     m_pObject->SetExtent(DVASPECT_CONTENT, &extent);
 
-    m_pObject->QueryInterface(IID_IDispatch, m_pDispatch.Receive());
+    m_pObject->QueryInterface(IID_PPV_ARGS(m_pDispatch.Receive()));
     // A control without events can still be hosted.
     ConnectSink();
 
@@ -195,7 +195,7 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
         m_pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &m_xClientSite, 0, hWndCtnr, &m_rect);
     }
 
-    if (FAILED(m_pObject->QueryInterface(IID_IOleInPlaceObject, m_pInPlaceObject.Receive())))
+    if (FAILED(m_pObject->QueryInterface(IID_PPV_ARGS(m_pInPlaceObject.Receive()))))
         return FALSE;
     m_pInPlaceObject->GetWindow(&m_hWnd);
     if (m_hWnd == nullptr)
@@ -214,14 +214,14 @@ BOOL COleControlSite::CreateControl(REFCLSID clsid, DWORD dwStyle, const RECT& r
 void COleControlSite::LoadState(IStream* pStream)
 {
     CComRef<IPersistStreamInit> pInit;
-    if (SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStreamInit, pInit.Receive()))) {
+    if (SUCCEEDED(m_pObject->QueryInterface(IID_PPV_ARGS(pInit.Receive())))) {
         // State that cannot be read still leaves a working control with its defaults.
         if (pStream == nullptr || FAILED(pInit->Load(pStream)))
             pInit->InitNew();
         return;
     }
     CComRef<IPersistStream> pPersist;
-    if (pStream != nullptr && SUCCEEDED(m_pObject->QueryInterface(IID_IPersistStream, pPersist.Receive())))
+    if (pStream != nullptr && SUCCEEDED(m_pObject->QueryInterface(IID_PPV_ARGS(pPersist.Receive()))))
         pPersist->Load(pStream);
 }
 
@@ -230,15 +230,15 @@ void COleControlSite::LoadState(IStream* pStream)
 BOOL COleControlSite::FindEventIID(IID* piid)
 {
     CComRef<IProvideClassInfo2> pInfo2;
-    if (SUCCEEDED(m_pObject->QueryInterface(IID_IProvideClassInfo2, pInfo2.Receive())) &&
+    if (SUCCEEDED(m_pObject->QueryInterface(IID_PPV_ARGS(pInfo2.Receive()))) &&
         SUCCEEDED(pInfo2->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, piid)))
         return TRUE;
 
     CComRef<IProvideClassInfo> pInfo;
-    if (FAILED(m_pObject->QueryInterface(IID_IProvideClassInfo, pInfo.Receive())))
+    if (FAILED(m_pObject->QueryInterface(IID_PPV_ARGS(pInfo.Receive()))))
         return FALSE;
     CComRef<ITypeInfo> pClassInfo;
-    if (FAILED(pInfo->GetClassInfo(reinterpret_cast<ITypeInfo**>(pClassInfo.Receive()))))
+    if (FAILED(pInfo->GetClassInfo(pClassInfo.Receive())))
         return FALSE;
     CTypeAttrHolder classAttr(pClassInfo.Get());
     if (FAILED(pClassInfo->GetTypeAttr(&classAttr.m_pAttr)))
@@ -253,7 +253,7 @@ BOOL COleControlSite::FindEventIID(IID* piid)
         HREFTYPE hRef = 0;
         CComRef<ITypeInfo> pEventInfo;
         if (FAILED(pClassInfo->GetRefTypeOfImplType(i, &hRef)) ||
-            FAILED(pClassInfo->GetRefTypeInfo(hRef, reinterpret_cast<ITypeInfo**>(pEventInfo.Receive()))))
+            FAILED(pClassInfo->GetRefTypeInfo(hRef, pEventInfo.Receive())))
             return FALSE;
         CTypeAttrHolder eventAttr(pEventInfo.Get());
         if (FAILED(pEventInfo->GetTypeAttr(&eventAttr.m_pAttr)))
@@ -272,12 +272,12 @@ BOOL COleControlSite::ConnectSink()
     // Set before Advise: the connection point asks the sink for this interface.
     m_iidEvents = iid;
     CComRef<IConnectionPointContainer> pContainer;
-    if (FAILED(m_pObject->QueryInterface(IID_IConnectionPointContainer, pContainer.Receive())))
+    if (FAILED(m_pObject->QueryInterface(IID_PPV_ARGS(pContainer.Receive()))))
         return FALSE;
-    if (FAILED(pContainer->FindConnectionPoint(iid, reinterpret_cast<IConnectionPoint**>(m_pEventPoint.Receive()))))
+    if (FAILED(pContainer->FindConnectionPoint(iid, m_pEventPoint.Receive())))
         return FALSE;
     if (FAILED(m_pEventPoint->Advise(static_cast<IDispatch*>(&m_xEventSink), &m_dwEventCookie))) {
-        m_pEventPoint.Release();
+        m_pEventPoint.Reset();
         return FALSE;
     }
     return TRUE;
@@ -288,22 +288,22 @@ void COleControlSite::DestroyControl()
     // 1. Leave in-place activation; by OLE's rules this also ends UI activation first.
     if (m_pInPlaceObject.Get() != nullptr)
         m_pInPlaceObject->InPlaceDeactivate();
-    m_pInPlaceObject.Release();
+    m_pInPlaceObject.Reset();
     // 2. Drop the container's UI-active state and the active object the control handed over,
     //    in case the control did not withdraw them itself.
     m_pCtrlCont->OnUIDeactivate(this);
     // 3. Disconnect the event sink, so nothing reaches the window's handlers any more.
     if (m_pEventPoint.Get() != nullptr)
         m_pEventPoint->Unadvise(m_dwEventCookie);
-    m_pEventPoint.Release();
+    m_pEventPoint.Reset();
     m_dwEventCookie = 0;
     // 4. Close the control without saving, 5. take its site away, 6. release it.
     if (m_pObject.Get() != nullptr) {
         m_pObject->Close(OLECLOSE_NOSAVE);
         m_pObject->SetClientSite(nullptr);
     }
-    m_pDispatch.Release();
-    m_pObject.Release();
+    m_pDispatch.Reset();
+    m_pObject.Reset();
     m_hWnd = nullptr;
     if (m_pWndCtrl != nullptr) {
         m_pWndCtrl->m_pCtrlSite = nullptr;
@@ -708,7 +708,7 @@ void COleControlContainer::SetActiveObject(IOleInPlaceActiveObject* pActiveObjec
     // Counted before the old one goes, in case it is the same object.
     if (pActiveObject != nullptr)
         pActiveObject->AddRef();
-    m_pActiveObject.Attach(pActiveObject);
+    m_pActiveObject.Reset(pActiveObject);
 }
 
 // One UI-active control at a time: the one that was UI-active before gives way.

@@ -31,15 +31,14 @@ BOOL WriteShellLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments)
         return FALSE;
     }
     CComRef<IShellLinkA> shellLink;
-    if (FAILED(
-            ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shellLink.Receive()))) {
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shellLink.Receive())))) {
         return FALSE;
     }
     shellLink->SetPath(target);
     shellLink->SetArguments(arguments);
 
     CComRef<IPersistFile> persistFile;
-    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, persistFile.Receive()))) {
+    if (FAILED(shellLink->QueryInterface(IID_PPV_ARGS(persistFile.Receive())))) {
         return FALSE;
     }
     if (linkPathFits) {
@@ -56,8 +55,7 @@ void WriteDesktopLink()
     }
     CString target;
     CComRef<IShellLinkA> shellLink;
-    if (FAILED(
-            ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shellLink.Receive()))) {
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shellLink.Receive())))) {
         return;
     }
 
@@ -73,7 +71,7 @@ void WriteDesktopLink()
     }
 
     CComRef<IPersistFile> persistFile;
-    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, persistFile.Receive()))) {
+    if (FAILED(shellLink->QueryInterface(IID_PPV_ARGS(persistFile.Receive())))) {
         return;
     }
 

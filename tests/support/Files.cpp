@@ -156,8 +156,8 @@ LinkInfo ReadLink(const std::string& lnk)
     wchar_t wide[MAX_PATH * 2];
     char text[INFOTIPSIZE] = "";
     if (!MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, wide, MAX_PATH * 2) ||
-        FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Receive())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, file.Receive())) || FAILED(file->Load(wide, STGM_READ)) ||
+        FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Receive()))) ||
+        FAILED(link->QueryInterface(IID_PPV_ARGS(file.Receive()))) || FAILED(file->Load(wide, STGM_READ)) ||
         FAILED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH)))
         return info;
     info.path = text;
