@@ -86,8 +86,10 @@ void StartInstalledCopy(const char* installPath)
 
 }  // namespace
 
-InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char (&exeFolder)[256], char (&exeName)[256])
+InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
 {
+    char exeFolder[256];
+    char exeName[256];
     TakeProgramPath(exeFolder, exeName);
 
     char runningPath[MAX_PATH];

@@ -8,8 +8,7 @@ enum InstallOutcome
     RunningCopyStays,      // nothing to install (or nothing could be): the shortcuts were seen to
 };
 
-// Fills the running program's folder (ending with its backslash) and file name, compares the running
+// Takes the running program's folder and file name from the command line, compares the running
 // version with the installed copy's, and either writes this image to the install path and starts it,
 // or goes on to the shortcut placement. owner is the window for the shell's folder lookups.
-InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion, char (&exeFolder)[256],
-                                   char (&exeName)[256]);
+InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion);

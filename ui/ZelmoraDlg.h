@@ -9,15 +9,6 @@ public:
     explicit CZelmoraDlg(CWnd* pParent = nullptr);
     virtual ~CZelmoraDlg();
 
-    // Versions and shortcut files (ui/ZelmoraDlgInit.cpp): thin members over update/Versions and
-    // install/ShellLink, which need no window.
-    CString ReadFullVersionText(const char* path);
-    BOOL CreateLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments);
-    void CreateDesktopLink();
-
-    // The running program's folder (ending with its backslash) and file name, filled by InstallSelf.
-    char m_szExeFolder[256];
-    char m_szExeName[256];
     CWebBrowser2 m_browser;
     HICON m_hIconSmall;
     HICON m_hIconBig;

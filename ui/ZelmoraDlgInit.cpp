@@ -3,9 +3,7 @@
 #include "resource.h"
 #include "update/UpdateAgent.h"
 #include "update/UpdateTimer.h"
-#include "update/Versions.h"
 #include "install/SelfInstall.h"
-#include "install/ShellLink.h"
 
 BOOL CZelmoraDlg::OnInitDialog()
 {
@@ -41,23 +39,8 @@ BOOL CZelmoraDlg::OnInitDialog()
 
 void CZelmoraDlg::InstallSelf(const CString& runningVersion)
 {
-    if (RunSelfInstallation(m_hWnd, runningVersion, m_szExeFolder, m_szExeName) == InstalledCopyStarted) {
+    if (RunSelfInstallation(m_hWnd, runningVersion) == InstalledCopyStarted) {
         // Sent, not posted: the close handler has run before this step returns.
         SendMessage(WM_CLOSE);
     }
-}
-
-CString CZelmoraDlg::ReadFullVersionText(const char* path)
-{
-    return FullVersionText(path);
-}
-
-BOOL CZelmoraDlg::CreateLink(LPCSTR target, LPCSTR linkPath, LPCSTR arguments)
-{
-    return WriteShellLink(target, linkPath, arguments);
-}
-
-void CZelmoraDlg::CreateDesktopLink()
-{
-    WriteDesktopLink();
 }
