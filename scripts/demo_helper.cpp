@@ -1,16 +1,23 @@
 // The demo run's hands inside Wine, built on the tests' support library. scripts/run.sh calls it.
-//   demo_helper [--desktop NAME] wait CAPTION TIMEOUT_MS [IMAGE]
-//                                     waits for a visible window of that caption (and process image);
-//                                     prints its process and, for a message box, its text
-//   demo_helper [--desktop NAME] press CAPTION BUTTON_ID   clicks the button (IDYES 6, IDNO 7, IDOK 1)
-//   demo_helper [--desktop NAME] reveal CAPTION            moves a box that Wine leaves unpainted (see Reveal)
-//   demo_helper [--desktop NAME] processes IMAGE_NAME      one line per process with that file name
-// Arguments arrive in the ANSI code page (Wine converts them), output is UTF-8; the exit code is 0 when the window or a process was found, 1 otherwise.
+//   demo_helper [--desktop NAME] [--child CLASS] COMMAND
+//     wait CAPTION TIMEOUT_MS [IMAGE]   waits for a visible window of that caption (and process image, and
+//                                       with a child of that class); prints its process, its text, its bar
+//     press CAPTION BUTTON_ID           clicks the button (IDYES 6, IDNO 7, IDOK 1)
+//     reveal CAPTION                    moves a popup that Wine leaves unpainted (see Reveal)
+//     processes IMAGE_NAME              one line per process with that file name
+//     version PATH                      the file version of a program
+//     links                             each shortcut of the placement that exists, and its target
+//     reset                             removes the install folder and the shortcuts
+// Arguments arrive in the ANSI code page (Wine converts them), output is UTF-8; the exit code is 0 when the
+// window, process, version or a shortcut was found, 1 otherwise.
 #include <windows.h>
+#include <commctrl.h>
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
+#include "support/Files.h"
 #include "support/Process.h"
 #include "support/WindowFinder.h"
 
@@ -25,73 +32,124 @@ void Print(const std::string& ansiLine)
     printf("%s\n", utf8.c_str());
 }
 
-HWND Find(const std::string& caption, const std::string& image)
+// The question and the download's progress window share a caption; the bar tells them apart.
+HWND Find(const std::string& caption, const std::string& image, const std::string& child)
 {
-    if (image.empty())
-        return FindTopWindow(caption.c_str(), nullptr);
-    for (DWORD pid : ProcessesOf(image))
-        if (HWND window = FindTopWindow(caption.c_str(), nullptr, pid))
-            return window;
+    const std::vector<DWORD> pids = image.empty() ? std::vector<DWORD>{0} : ProcessesOf(image);
+    for (DWORD pid : pids)
+        for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, nullptr, caption.c_str())) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (IsWindowVisible(window) && (!pid || owner == pid) &&
+                (child.empty() || FindWindowExA(window, nullptr, child.c_str(), nullptr)))
+                return window;
+        }
     return nullptr;
 }
 
-// Wine (8.0, on Xvfb) never paints a popup that lies wholly inside its owner window, and a message box
-// opens centred over it. Moved onto the owner's lower edge, the box paints and stays next to its window.
-void Reveal(HWND box)
+// Wine (8.0, on Xvfb) never paints a popup that lies wholly inside its owner window, and message boxes and
+// the progress window open centred over it. Moved onto the owner's lower edge, the popup paints.
+void Reveal(HWND popup)
 {
-    HWND owner = GetWindow(box, GW_OWNER);
+    HWND owner = GetWindow(popup, GW_OWNER);
     RECT r, frame;
-    if (!owner || !GetWindowRect(box, &r) || !GetWindowRect(owner, &frame) || r.left < frame.left ||
+    if (!owner || !GetWindowRect(popup, &r) || !GetWindowRect(owner, &frame) || r.left < frame.left ||
         r.right > frame.right || r.top < frame.top || r.bottom > frame.bottom)
         return;
-    SetWindowPos(box, nullptr, (frame.left + frame.right - (r.right - r.left)) / 2,
+    SetWindowPos(popup, nullptr, (frame.left + frame.right - (r.right - r.left)) / 2,
                  frame.bottom - (r.bottom - r.top) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    RedrawWindow(popup, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+std::string FileVersion(const std::string& path)
+{
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT size = 0;
+    if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, DWORD(data.size()), data.data()) ||
+        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &size) || size < sizeof *info)
+        return "";
+    char text[64];
+    snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+             HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string args[6];
+    std::string args[4], desktopName, child;
     int count = 0;
-    for (int i = 1; i < argc && count < 6; ++i)
-        args[count++] = argv[i];
-    int first = 0;
-    if (count > 2 && args[0] == "--desktop") {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--desktop" || arg == "--child") && i + 1 < argc)
+            (arg == "--desktop" ? desktopName : child) = argv[++i];
+        else if (count < 4)
+            args[count++] = arg;
+    }
+    if (!desktopName.empty()) {
         // The program runs in a virtual desktop of its own, which may not exist yet.
         HDESK desktop = nullptr;
-        WaitUntil([&] { return (desktop = OpenDesktopA(args[1].c_str(), 0, FALSE, GENERIC_ALL)) != nullptr; });
+        WaitUntil([&] { return (desktop = OpenDesktopA(desktopName.c_str(), 0, FALSE, GENERIC_ALL)) != nullptr; });
         if (!desktop || !SetThreadDesktop(desktop))
             return 1;
-        first = 2;
     }
-    const std::string& command = args[first];
-    HWND window = nullptr;
-    if (command == "wait" && count - first >= 3) {
-        WaitUntil([&] { return (window = Find(args[first + 1], args[first + 3])) != nullptr; },
-                  atoi(args[first + 2].c_str()));
+    const std::string& command = args[0];
+    if (command == "wait" && count >= 3) {
+        HWND window = nullptr;
+        if (!WaitUntil([&] { return (window = Find(args[1], args[3], child)) != nullptr; }, atoi(args[2].c_str())))
+            return 1;
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        if (window)
-            Print("process " + std::to_string(pid) + " " + ProcessImage(pid));
-        if (window && !MessageBoxText(window).empty())
+        Print("process " + std::to_string(pid) + " " + ProcessImage(pid));
+        if (!MessageBoxText(window).empty())
             Print("text " + MessageBoxText(window));
-    } else if (command == "press" && count - first == 3) {
-        window = Find(args[first + 1], "");
-        if (window && !PressButton(window, atoi(args[first + 2].c_str())))
-            return 1;
-    } else if (command == "reveal" && count - first == 2) {
-        if ((window = Find(args[first + 1], "")) != nullptr)
-            Reveal(window);
-    } else if (command == "processes" && count - first == 2) {
-        for (DWORD pid : ProcessesOf(args[first + 1]))
-            Print(std::to_string(pid) + " " + ProcessImage(pid));
-        return ProcessesOf(args[first + 1]).empty();
-    } else {
-        Print("usage: demo_helper [--desktop NAME] wait CAPTION MS [IMAGE] | press CAPTION ID | reveal CAPTION"
-              " | processes NAME");
-        return 2;
+        if (HWND bar = FindWindowExA(window, nullptr, PROGRESS_CLASSA, nullptr)) {
+            const LRESULT high = SendMessageA(bar, PBM_GETRANGE, FALSE, 0);
+            if (high > 0)
+                Print("bar " + std::to_string(SendMessageA(bar, PBM_GETPOS, 0, 0) * 100 / high) + "%");
+        }
+        return 0;
     }
-    return window ? 0 : 1;
+    if (command == "press" && count == 3) {
+        HWND window = Find(args[1], "", child);
+        return window && PressButton(window, atoi(args[2].c_str())) ? 0 : 1;
+    }
+    if (command == "reveal" && count == 2) {
+        HWND window = Find(args[1], "", child);
+        if (window)
+            Reveal(window);
+        return window ? 0 : 1;
+    }
+    if (command == "processes" && count == 2) {
+        const std::vector<DWORD> pids = ProcessesOf(args[1]);
+        for (DWORD pid : pids)
+            Print(std::to_string(pid) + " " + ProcessImage(pid));
+        return pids.empty();
+    }
+    if (command == "version" && count == 2) {
+        const std::string version = FileVersion(args[1]);
+        Print(version.empty() ? "none" : version);
+        return version.empty();
+    }
+    if (command == "links" && count == 1) {
+        bool found = false;
+        for (const std::string& link : ShortcutLinks()) {
+            if (!FileExists(link))
+                continue;
+            const LinkInfo info = ReadLink(link);
+            Print(link + "  ->  " + (info.ok ? info.path : "(unreadable)"));
+            found = true;
+        }
+        return found ? 0 : 1;
+    }
+    if (command == "reset" && count == 1) {
+        ResetInstallState();
+        return 0;
+    }
+    Print("usage: demo_helper [--desktop NAME] [--child CLASS] wait CAPTION MS [IMAGE] | press CAPTION ID"
+          " | reveal CAPTION | processes NAME | version PATH | links | reset");
+    return 2;
 }

@@ -17,9 +17,13 @@ import os
 import socket
 import sys
 import threading
+import time
 import urllib.parse
 
 WEBAPP_PATH = "/touch/default/type/ipad/source/software"
+# About 14 KB a second: the download of the ~150 KB executable lasts ten seconds.
+CHUNK_BYTES = 2048
+CHUNK_PAUSE_S = 0.15
 
 
 def pick_socket(preferred):
@@ -94,26 +98,32 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
             self.server.tell("Quorel asked for the update, but it has not been built", "download-missing")
             self.answer(404, "text/plain", b"not built")
             return
-        # Quorel opens this request before it asks the user, and reads it only after a "Yes": the server
-        # knows when the bytes have left, not when Quorel has read them.
+        # Quorel opens this request before it asks the user, and reads it only after a "Yes": what leaves
+        # while the question is open waits in the socket, so the download shows the rest.
         self.server.tell("Quorel requested the update, Quorel.exe %s" % self.server.options.version, "download-requested")
         try:
-            self.answer(200, "application/octet-stream", body)
+            self.answer(200, "application/octet-stream", body, paced=True)
         except OSError:
             self.server.tell("The download of the update was broken off", "download-broken")
             return
-        self.server.tell("Quorel downloaded the update (%d bytes sent; Quorel reads them once the question is"
-                         " answered Yes)" % len(body), "downloaded %d" % len(body))
+        self.server.tell("All %d bytes of the update have left the server (%d every %.2f s)"
+                         % (len(body), CHUNK_BYTES, CHUNK_PAUSE_S), "downloaded %d" % len(body))
 
-    def answer(self, status, content_type, body):
+    def answer(self, status, content_type, body, paced=False):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-cache")
         self.send_header("Connection", "close")
         self.end_headers()
-        self.wfile.write(body)
-        self.wfile.flush()
+        # The executable goes out slowly enough for its progress window to be seen, yet far within the
+        # program's stall limits (15 s of silence, 30 s for a 4096-byte block).
+        step = CHUNK_BYTES if paced else len(body)
+        for at in range(0, len(body), max(step, 1)):
+            if at:
+                time.sleep(CHUNK_PAUSE_S)
+            self.wfile.write(body[at:at + step])
+            self.wfile.flush()
         self.close_connection = True
 
 
