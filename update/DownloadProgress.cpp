@@ -8,7 +8,10 @@ namespace {
 
 const int kBarRange = 1000;
 // Without a total the bar moves one step for this many bytes, and starts over when full.
-const ULONGLONG kBytesPerStepWithoutTotal = 1024;
+const ULONGLONG kBytesPerStepWithoutTotal = 16 * 1024;
+// Often enough for the window to feel alive and to stop within a second; rarely enough not to slow a fast
+// download, block by block.
+const DWORD kPumpIntervalMs = 50;
 
 }  // namespace
 
@@ -41,13 +44,20 @@ CDownloadProgress::~CDownloadProgress()
 
 void CDownloadProgress::Show(ULONGLONG received, ULONGLONG total)
 {
-    const ULONGLONG position =
-        total != 0 ? received * kBarRange / total : (received / kBytesPerStepWithoutTotal) % (kBarRange + 1);
+    const int position =
+        int(total != 0 ? received * kBarRange / total : (received / kBytesPerStepWithoutTotal) % (kBarRange + 1));
+    if (position == m_position)
+        return;
+    m_position = position;
     SendDlgItemMessageA(m_hWnd, IDC_DOWNLOAD_BAR, PBM_SETPOS, WPARAM(position), 0);
 }
 
 bool CDownloadProgress::Pump()
 {
+    const DWORD now = GetTickCount();
+    if (now - m_lastPump < kPumpIntervalMs)
+        return m_cancelled;
+    m_lastPump = now;
     MSG msg;
     // The window's own input, then painting for every window of the thread; anything else stays queued
     // until the download is over.

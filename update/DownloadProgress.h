@@ -26,4 +26,6 @@ private:
     HWND m_owner;
     HWND m_hWnd = nullptr;
     bool m_cancelled = false;
+    int m_position = 0;
+    DWORD m_lastPump = GetTickCount();
 };

@@ -1,13 +1,14 @@
 #pragma once
 #include <windows.h>
 
-// How long one update transfer may keep the window waiting before it gives up.
+// How long one update transfer may keep the window waiting before it gives up, and how much it takes.
 struct TransferLimits
 {
-    DWORD answerMs;    // for the connection and the server's answer to a request
-    DWORD silenceMs;   // for the next bytes of a response
-    DWORD blockMs;     // for one whole download block, or the version file's one read
-    DWORD downloadMs;  // for the whole executable
+    DWORD answerMs;      // for the connection and the server's answer to a request
+    DWORD silenceMs;     // for the next bytes of a response
+    DWORD blockMs;       // for one whole download block, or the version file's one read
+    DWORD downloadMs;    // for the whole executable
+    ULONGLONG maxBytes;  // the largest executable taken
 };
 
 // What Quorel.exe ships with. Copies built for the tests may divide them (see QUOREL_TEST_LIMIT_DIVISOR).

@@ -184,7 +184,7 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
     DWORD announcedSize = sizeof(announced);
     const bool hasLength = HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
                                           &announcedSize, nullptr) != FALSE;
-    if (hasLength && announced > kMaxExecutableBytes)
+    if (hasLength && announced > kTransferLimits.maxBytes)
         return false;
     const DWORD start = GetTickCount();
     ULONGLONG total = 0;
@@ -203,7 +203,7 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
         if (read == 0)
             return !hasLength || total == announced;
         total += read;
-        if (total > kMaxExecutableBytes)
+        if (total > kTransferLimits.maxBytes)
             return false;
         if (progress)
             progress->Show(total, hasLength ? announced : 0);
