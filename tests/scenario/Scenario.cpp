@@ -366,8 +366,10 @@ void ScenarioRun::PrepareMachine()
         ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
     if (s.placed)
         ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
-    for (const std::string& group : ProgramGroups())
-        ASSERT_TRUE(!s.groups || MakeDirs(group));
+    for (const std::string& group : ProgramGroups()) {
+        if (s.groups)
+            ASSERT_TRUE(MakeDirs(group)) << group;
+    }
     s.quickLaunch ? (void)MakeDirs(QuickLaunchFolder()) : RemoveTree(QuickLaunchFolder());
 
     folder = s.fromInstallPath ? InstallFolder() : app.Path();
