@@ -48,6 +48,7 @@ struct Box
     const char* icon;     // as the probe names it: "question", "none", "128"...
     const char* buttons;  // "YesNo", "OK"
     int answer;
+    DWORD notBeforeMs = 0;  // it comes no sooner than this after the box before it was answered
 };
 
 struct Scenario
@@ -77,7 +78,8 @@ struct Scenario
     Trigger trigger = {};
     std::vector<Box> boxes;
     DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes; 0: none
-    DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
+    DWORD answersMs = 0;  // after each box (of a restart: but the last), the window answers a sent message
+                          // within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;
     const char* runningAfter = nullptr;  // the image at the started copy's path; nullptr: unchanged

@@ -2,6 +2,7 @@
 // constants pointing at the test host, an application object, and the update agent after it.
 #include "app/BuildConfig.h"
 #include "framework/Afx.h"
+#include "update/Restart.h"
 #include "update/TransferLimits.h"
 #include "update/UpdateAgent.h"
 
@@ -11,6 +12,7 @@ const char kHomePageUrl[] = "http://" QUOREL_TEST_HOST;
 const TransferLimits kTransferLimits = {
     kAnswerLimitMs / QUOREL_TEST_LIMIT_DIVISOR, kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR,
     kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR, kDownloadLimitMs / QUOREL_TEST_LIMIT_DIVISOR};
+const DWORD kStartWaitMs = kStartLimitMs / QUOREL_TEST_LIMIT_DIVISOR;
 
 namespace {
 class CTestApp : public CWinApp
