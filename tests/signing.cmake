@@ -14,8 +14,8 @@ set_target_properties(trust_root PROPERTIES OUTPUT_NAME trust-root RUNTIME_OUTPU
 # <variant>-<signer>.exe, checked against <issuer>: the impostor and the forger reach no trusted root, so
 # the build checks only that their signatures are whole.
 set(signed ${CMAKE_BINARY_DIR}/signed)
-foreach(copy v3200-vendor-root v3201-vendor-root v3201-renewed-root v3201-other-root v3201-impostor-impostor
-             v3201-forged-stranger)
+foreach(copy v3200-vendor-root v3201-vendor-root v3201dies-vendor-root v3201-renewed-root v3201-other-root
+             v3201-impostor-impostor v3201-forged-stranger)
     string(REPLACE "-" ";" parts ${copy})
     list(POP_FRONT parts variant signer issuer)
     quorel_sign_command(sign_copy $<TARGET_FILE:quorel_${variant}> ${signed}/${variant}-${signer}.exe

@@ -10,9 +10,9 @@ const char kStagedPrefix[] = "Quo";
 const char kStagedExtension[] = ".tmp";
 const int kRandomBytes = 8;
 
-// A name drawn from the system's random generator: another process cannot create it first, nor
-// open it ahead of time, because it cannot know it.
-bool RandomName(char* name, int size)
+}  // namespace
+
+bool UnpredictablePath(char* path, int size, const char* folder)
 {
     BYTE random[kRandomBytes];
     if (!RtlGenRandom(random, sizeof random))
@@ -20,10 +20,8 @@ bool RandomName(char* name, int size)
     char hex[2 * kRandomBytes + 1];
     for (int i = 0; i < kRandomBytes; ++i)
         wsprintfA(hex + 2 * i, "%02x", random[i]);
-    return ComposePath(name, size, kStagedPrefix, hex, kStagedExtension);
+    return ComposePath(path, size, folder, kStagedPrefix, hex, kStagedExtension);
 }
-
-}  // namespace
 
 bool IsHeldByAnotherProcess(DWORD error)
 {
@@ -44,8 +42,7 @@ void PauseAnsweringSentMessages(DWORD ms)
 bool CStagedFile::Create(const char* folder)
 {
     Discard();
-    char name[MAX_PATH];
-    if (!RandomName(name, sizeof name) || !ComposePath(m_path, sizeof m_path, folder, name))
+    if (!UnpredictablePath(m_path, sizeof m_path, folder))
         return false;
     // Others may read it (a scanner must), but only if they let it be written and moved: nobody else
     // can write, move or delete it while it is held.

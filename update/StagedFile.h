@@ -40,6 +40,10 @@ private:
 template <class Attempt>
 bool RetryWhileLocked(Attempt attempt);
 
+// A path in the folder (ending with its backslash) under a name drawn from the system's random
+// generator: no other process can create or open it ahead of time, because it cannot know it.
+bool UnpredictablePath(char* path, int size, const char* folder);
+
 bool IsHeldByAnotherProcess(DWORD error);
 void PauseAnsweringSentMessages(DWORD ms);
 

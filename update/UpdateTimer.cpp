@@ -1,7 +1,7 @@
 #include "update/UpdateTimer.h"
+#include "update/Restart.h"
 #include "update/UpdateAgent.h"
 #include "update/UpdateTexts.h"
-#include "framework/AfxHandles.h"
 #include "ui/ZelmoraDlg.h"
 #include "app/BuildConfig.h"
 
@@ -9,21 +9,13 @@ bool g_restartRequested = false;
 
 namespace {
 
-// The swap has just put the new executable at the running image's own path; the current directory may
-// be anywhere and may even hold an unrelated file of the same name.
-void StartNewExecutable()
+// Shown when an update went wrong, whether before or after the swap.
+void ReportFailedUpdate(CWnd& owner)
 {
-    CString path = g_updateAgent.RunningModulePath();
-    if (path.IsEmpty())
-        return;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                        &process))
-        return;
-    CKernelHandle processHandle(process.hProcess);
-    CKernelHandle threadHandle(process.hThread);
+    CString text(QUOREL_FAILURE_BEFORE);
+    text += kHomePageUrl;
+    text += QUOREL_FAILURE_AFTER;
+    owner.MessageBox(text, QUOREL_FAILURE_CAPTION, MB_OK | MB_ICONQUESTION);
 }
 
 }  // namespace
@@ -44,17 +36,19 @@ void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
             SendMessage(WM_CLOSE, 0, 0);
         }
     } else if (result == UpdateTransferFailed || result == UpdateNotInstalled || result == UpdateProgramNotRestored) {
-        CString text(QUOREL_FAILURE_BEFORE);
-        text += kHomePageUrl;
-        text += QUOREL_FAILURE_AFTER;
-        MessageBox(text, QUOREL_FAILURE_CAPTION, MB_OK | MB_ICONQUESTION);
+        ReportFailedUpdate(*this);
     }
     Default();
 }
 
 void CZelmoraDlg::OnClose()
 {
-    if (g_restartRequested)
-        StartNewExecutable();
+    // Taken at once: while it waits for the new program the window answers what is sent to it, and a
+    // second close must not start the program again.
+    if (g_restartRequested) {
+        g_restartRequested = false;
+        if (!RestartIntoNewExecutable())
+            ReportFailedUpdate(*this);
+    }
     Default();
 }

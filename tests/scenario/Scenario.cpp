@@ -472,17 +472,20 @@ void ScenarioRun::DriveWindow()
         PostMessageA(window, s.trigger.message, s.trigger.wParam, 0);
     }
     const DWORD triggered = GetTickCount();
+    DWORD answered = triggered;
     if (s.intruder)
         intruder->Start();
     for (const Box& expected : s.boxes) {
         SCOPED_TRACE(expected.caption);
         HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
         ASSERT_TRUE(box) << "the box did not appear";
+        EXPECT_GE(GetTickCount() - answered, expected.notBeforeMs) << "the box came too soon";
         EXPECT_EQ(expected.text, MessageBoxText(box));
         EXPECT_EQ(expected.buttons, BoxButtons(box));
         EXPECT_EQ(std::string("icon=") + expected.icon, Probe(box));
         EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
         Answer(box, expected.answer);
+        answered = GetTickCount();
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
         if (s.progress != Progress::None && &expected == &s.boxes.front())
             WatchDownload(s.progress, window, shell);
@@ -492,7 +495,9 @@ void ScenarioRun::DriveWindow()
             held.Reset();
         }
         DWORD_PTR ignored = 0;
-        if (s.answersMs)
+        // After the last box of a restart the window closes.
+        const bool closing = s.end == End::Restarts && &expected == &s.boxes.back();
+        if (s.answersMs && !closing)
             EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
     }
     if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver))

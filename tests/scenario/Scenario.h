@@ -55,6 +55,7 @@ struct Box
     const char* icon;     // as the probe names it: "question", "none", "128"...
     const char* buttons;  // "YesNo", "OK"
     int answer;
+    DWORD notBeforeMs = 0;  // it comes no sooner than this after the box before it was answered
 };
 
 // A copy of the shell that the tests built: its build under the variants, its version text and, when
@@ -77,6 +78,10 @@ inline constexpr Variant kV3201Renewed{"v3201", "3.2.0.1", "renewed"};
 inline constexpr Variant kV3201Other{"v3201", "3.2.0.1", "other"};
 inline constexpr Variant kV3201Impostor{"v3201", "3.2.0.1", "impostor"};
 inline constexpr Variant kV3201Forged{"v3201", "3.2.0.1", "forged"};
+// Releases that pass every check but never come up: one ends at once with an error, one hangs.
+inline constexpr Variant kV3201Dies{"v3201dies", "3.2.0.1"};
+inline constexpr Variant kV3201DiesVendor{"v3201dies", "3.2.0.1", "vendor"};
+inline constexpr Variant kV3201Hangs{"v3201hangs", "3.2.0.1"};
 inline constexpr Variant kV3200Https{"v3200s", "3.2.0.0", nullptr, QUOREL_TLS_HOST};
 inline constexpr Variant kV3201Https{"v3201s", "3.2.0.1", nullptr, QUOREL_TLS_HOST};
 inline constexpr Variant kV3200Untrusted{"v3200u", "3.2.0.0", nullptr, QUOREL_UNTRUSTED_HOST};
@@ -110,7 +115,8 @@ struct Scenario
     std::vector<Box> boxes;
     Progress progress = Progress::None;  // after the first box
     DWORD maxMs = 0;                     // an upper bound from the message to the end of the boxes; 0: none
-    DWORD answersMs = 0;  // after each box, the window answers a sent message within this; 0: not checked
+    DWORD answersMs = 0;  // after each box (of a restart: but the last), the window answers a sent message
+                          // within this; 0: not checked
     // What stands afterwards.
     End end = End::Stays;
     Variant runningAfter;      // the image at the started copy's path; no copy: unchanged

@@ -4,6 +4,7 @@
 
 #include "resource.h"
 #include "scenario/Scenario.h"
+#include "update/Restart.h"
 #include "update/TransferLimits.h"
 #include "update/UpdateTexts.h"
 
@@ -62,6 +63,16 @@ Scenario Accepted(const char* name, const Variant& exe)
     return {.name = name, .installed = kV3200Vendor, .running = kV3200Vendor, .fromInstallPath = true,
             .version = "3.2.0.1", .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
             .end = End::Restarts, .runningAfter = exe, .backupAfter = kV3200Vendor};
+}
+// A release that passes every check but does not come up: after the restart the closing copy puts its
+// own program back, starts it and reports the failure, no sooner than the limit for a release that hangs.
+Scenario RolledBack(const char* name, const Variant& installed, const Variant& exe, DWORD limitMs = 0)
+{
+    Box failure = kFailure;
+    failure.notBeforeMs = limitMs;
+    return {.name = name, .installed = installed, .running = installed, .fromInstallPath = true, .version = "3.2.0.1",
+            .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES), failure},
+            .answersMs = limitMs ? 2000u : 0u, .end = End::Restarts, .runningAfter = installed, .backupAfter = exe};
 }
 
 // One row a line or two: the table reads better than any formatter would lay it out.
@@ -148,6 +159,10 @@ const Scenario kScenarios[] = {
     {.name = "UpdatedAndRestartedFromTheInstallPath", .fromInstallPath = true, .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = kV3201,
      .backupAfter = kV3200, .versionRequests = 1, .exeRequests = 1},
+    RolledBack("ReleaseThatEndsAtStartIsRolledBack", kV3200, kV3201Dies),
+    RolledBack("SignedReleaseThatEndsAtStartIsRolledBack", kV3200Vendor, kV3201DiesVendor),
+    RolledBack("ReleaseThatHangsAtStartIsRolledBackAfterTheLimit", kV3200, kV3201Hangs,
+               kStartLimitMs / QUOREL_TEST_LIMIT_DIVISOR),
     // The other instance goes on running from the backup.
     {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .fromInstallPath = true, .version = "3.2.0.1",
      .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
