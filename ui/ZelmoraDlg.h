@@ -31,7 +31,7 @@ protected:
     virtual BOOL OnInitDialog() override;
     void InstallSelf(const CString& runningVersion);
 
-    // The update timer and the restart (update/UpdateTimer.cpp).
+    // The update timer and the restart (ui/ZelmoraDlgUpdate.cpp), over update/.
     void OnTimer(UINT_PTR nIDEvent);
     void OnClose();
 

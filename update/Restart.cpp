@@ -5,6 +5,9 @@
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
 #include "update/UpdateTexts.h"
+#include "update/UpdateTimer.h"
+
+bool g_restartRequested = false;
 
 namespace {
 

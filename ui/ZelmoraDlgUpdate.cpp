@@ -1,11 +1,11 @@
-#include "update/UpdateTimer.h"
+// The main window's side of the update: the timer that starts the check, what it shows of the outcome,
+// and the restart when the window closes. The work itself is update/'s.
+#include "ui/ZelmoraDlg.h"
+#include "app/BuildConfig.h"
 #include "update/Restart.h"
 #include "update/UpdateAgent.h"
 #include "update/UpdateTexts.h"
-#include "ui/ZelmoraDlg.h"
-#include "app/BuildConfig.h"
-
-bool g_restartRequested = false;
+#include "update/UpdateTimer.h"
 
 namespace {
 
