@@ -7,6 +7,7 @@
 #include "install/PathText.h"
 #include "install/ShortcutPlacement.h"
 #include "update/Publisher.h"
+#include "update/Restart.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
 #include "update/Versions.h"
@@ -67,23 +68,6 @@ StageOutcome ReplaceInstalledCopy(const CHeapBlock& image, const char* installFo
     return staged.MoveTo(installPath, true) ? Installed : NotWritten;
 }
 
-// The image just written; with no command line it receives the bare path.
-void StartInstalledCopy(const char* installPath)
-{
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof process);
-    if (!::CreateProcessA(installPath, nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                          &startup, &process)) {
-        return;
-    }
-    // Nothing waits for the installed copy: its handles are not used.
-    CKernelHandle processHandle(process.hProcess);
-    CKernelHandle threadHandle(process.hThread);
-}
-
 }  // namespace
 
 InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
@@ -131,6 +115,7 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
     if (outcome != Installed) {
         return RunningCopyStays;
     }
-    StartInstalledCopy(installPath);
+    // Only the image just written; with no command line it receives the bare path.
+    StartProgram(installPath);
     return InstalledCopyStarted;
 }

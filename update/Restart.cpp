@@ -58,12 +58,6 @@ bool Launch(const char* path, CKernelHandle& process, DWORD& pid)
     return true;
 }
 
-// Written through like the swap's moves: after a power loss each file is found under one of its names.
-bool MoveWrittenThrough(const char* from, const char* to, DWORD flags)
-{
-    return RetryWhileLocked([&] { return MoveFileExA(from, to, flags | MOVEFILE_WRITE_THROUGH) != FALSE; });
-}
-
 }  // namespace
 
 bool StartProgram(const char* path)

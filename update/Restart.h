@@ -18,7 +18,7 @@ bool StartAndConfirm(const char* path);
 // when it cannot; path then holds what it held before.
 bool RollBack(const char* path);
 
-// Starts the program at path without waiting for it.
+// Starts the program at path, its command line the bare path, without waiting for it.
 bool StartProgram(const char* path);
 
 // The restart as a whole: true when the new program is up. Otherwise the program it replaced is back

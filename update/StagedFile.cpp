@@ -29,14 +29,24 @@ bool IsHeldByAnotherProcess(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
+void AnswerSentMessages()
+{
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void PauseAnsweringSentMessages(DWORD ms)
 {
     const DWORD start = GetTickCount();
     for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        AnswerSentMessages();
     }
+}
+
+bool MoveWrittenThrough(const char* from, const char* to, DWORD flags)
+{
+    return RetryWhileLocked([&] { return MoveFileExA(from, to, flags | MOVEFILE_WRITE_THROUGH) != FALSE; });
 }
 
 bool CStagedFile::Create(const char* folder)

@@ -34,22 +34,22 @@ private:
     char m_path[MAX_PATH] = "";
 };
 
-// Calls attempt() until it succeeds, fails for a reason other than another process holding the file
-// (a scanner, an indexer, a backup program), or such locks have lasted about 10 s; between attempts
-// the window answers what is sent to it. attempt() reports its failure through GetLastError().
-template <class Attempt>
-bool RetryWhileLocked(Attempt attempt);
-
 // A path in the folder (ending with its backslash) under a name drawn from the system's random
 // generator: no other process can create or open it ahead of time, because it cannot know it.
 bool UnpredictablePath(char* path, int size, const char* folder);
 
 bool IsHeldByAnotherProcess(DWORD error);
+// Messages that other threads and programs send to the window are answered meanwhile, so that no wait
+// makes the window look hung for longer than that wait.
+void AnswerSentMessages();
 void PauseAnsweringSentMessages(DWORD ms);
 
 const DWORD kLockWaitMs = 10000;
 const DWORD kFirstLockPauseMs = 100;
 
+// Calls attempt() until it succeeds, fails for a reason other than another process holding the file
+// (a scanner, an indexer, a backup program), or such locks have lasted about 10 s; between attempts
+// the window answers what is sent to it. attempt() reports its failure through GetLastError().
 template <class Attempt>
 bool RetryWhileLocked(Attempt attempt)
 {
@@ -65,3 +65,7 @@ bool RetryWhileLocked(Attempt attempt)
         waited += pause;
     }
 }
+
+// A move within a volume, written through to disk (after a power loss the file is found under one of
+// its names) and retried while another process holds the file.
+bool MoveWrittenThrough(const char* from, const char* to, DWORD flags);

@@ -39,14 +39,6 @@ void SetTimeout(HINTERNET handle, DWORD option, DWORD ms)
     InternetSetOptionA(handle, option, &ms, sizeof(ms));
 }
 
-// Between waits, messages that other threads and programs send to the window are answered, so that no
-// single wait on the server makes the window look hung for longer than that wait.
-void AnswerSentMessages()
-{
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
 ReadOutcome Failure()
 {
     const DWORD error = GetLastError();

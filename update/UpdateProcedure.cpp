@@ -27,7 +27,8 @@ bool StageDownload(CStagedFile& staged, const char* runningPath)
 }
 
 // A move keeps the file's security from where it was written, such as a user's temporary folder, where
-// other users may have no access. An empty DACL that is not protected leaves the file only what its new folder passes on to its files.
+// other users may have no access. An empty DACL that is not protected leaves the file only what its new
+// folder passes on to its files.
 void TakeFolderPermissions(const char* path)
 {
     ACL empty;
@@ -134,9 +135,8 @@ SwapResult CUpdateAgent::SwapExecutable(CString runningPath, CStagedFile& downlo
 
     DeleteFileA(backupPath);
     // Moved, not copied: the running image cannot be overwritten while it runs, but it can be renamed,
-    // within its folder, so never by a copy. Written through, like the move that follows: after a power
-    // loss the program is found under one of its two names.
-    if (!RetryWhileLocked([&] { return MoveFileExA(running, backupPath, MOVEFILE_WRITE_THROUGH) != FALSE; }))
+    // within its folder, so never by a copy. Written through, like the move that follows.
+    if (!MoveWrittenThrough(running, backupPath, 0))
         return SwapNotDone;
     if (download.MoveTo(running, false)) {
         // The new program is in place either way; at worst it keeps the permissions it was written with.
@@ -144,9 +144,7 @@ SwapResult CUpdateAgent::SwapExecutable(CString runningPath, CStagedFile& downlo
         return SwapDone;
     }
     // Never leave the running path empty: the program goes back, over anything that appeared there.
-    if (RetryWhileLocked([&] {
-            return MoveFileExA(backupPath, running, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        }))
+    if (MoveWrittenThrough(backupPath, running, MOVEFILE_REPLACE_EXISTING))
         return SwapNotDone;
     return SwapNotRestored;
 }

@@ -76,105 +76,108 @@ std::vector<std::string> NewEntries(const std::string& folder, const std::vector
     return added;
 }
 
-// Another process at the files that appear in a folder: it may read them, never write, move or delete
-// them. Each new file is held open for reading, as a scanner would, until the intruder stops.
-class Intruder
+// Looks at the machine over and over on a thread of its own, from Start() until Stop(), while the copy
+// runs. Each watcher stops in its destructor, before its own members go.
+class Watch
 {
 public:
-    explicit Intruder(const std::string& folder) : m_folder(folder), m_before(ListFolder(folder)) {}
-    ~Intruder() { Stop(); }
+    virtual ~Watch() = default;
     void Start()
     {
-        m_thread = std::thread([this] { Run(); });
+        m_thread = std::thread([this] {
+            while (!m_stop)
+                Look();
+        });
     }
     void Stop()
     {
         m_stop = true;
         if (m_thread.joinable())
             m_thread.join();
-        m_readers.clear();
     }
+
+protected:
+    virtual void Look() = 0;
+
+private:
+    volatile bool m_stop = false;
+    std::thread m_thread;
+};
+
+// Another process at the files that appear in a folder: it may read them, never write, move or delete
+// them. Each new file is held open for reading, as a scanner would, until the intruder stops.
+class Intruder : public Watch
+{
+public:
+    explicit Intruder(const std::string& folder) : m_folder(folder), m_before(ListFolder(folder)) {}
+    ~Intruder() override { Stop(); }
     int found = 0;
     std::string changed;  // the first change that went through
 
 private:
-    void Run()
+    void Look() override
     {
-        while (!m_stop) {
-            for (const std::string& entry : ListFolder(m_folder)) {
-                const std::string path = m_folder + entry;
-                if (entry == kBackupName || std::count(m_before.begin(), m_before.end(), entry))
-                    continue;
-                auto reader = std::make_unique<CKernelHandle>(
-                    CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-                if (!std::count(m_seen.begin(), m_seen.end(), entry) && reader->IsValid()) {
-                    m_seen.push_back(entry);
-                    ++found;
-                    m_readers.push_back(std::move(reader));
-                }
-                CKernelHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
-                if (writer.IsValid() && changed.empty())
-                    changed = "opened for writing: " + entry;
-                if (MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) && changed.empty())
-                    changed = "moved: " + entry;
-                if (DeleteFileA(path.c_str()) && changed.empty())
-                    changed = "deleted: " + entry;
+        for (const std::string& entry : ListFolder(m_folder)) {
+            const std::string path = m_folder + entry;
+            if (entry == kBackupName || std::count(m_before.begin(), m_before.end(), entry))
+                continue;
+            CKernelHandle reader(CreateFileA(path.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+            if (!std::count(m_seen.begin(), m_seen.end(), entry) && reader.IsValid()) {
+                m_seen.push_back(entry);
+                ++found;
+                m_readers.push_back(std::move(reader));
             }
-            Sleep(5);
+            CKernelHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+            if (writer.IsValid() && changed.empty())
+                changed = "opened for writing: " + entry;
+            if (MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) && changed.empty())
+                changed = "moved: " + entry;
+            if (DeleteFileA(path.c_str()) && changed.empty())
+                changed = "deleted: " + entry;
         }
+        Sleep(5);
     }
 
     const std::string m_folder;
     const std::vector<std::string> m_before;
     std::vector<std::string> m_seen;
-    std::vector<std::unique_ptr<CKernelHandle>> m_readers;
-    volatile bool m_stop = false;
-    std::thread m_thread;
+    std::vector<CKernelHandle> m_readers;
 };
 
-// Looks at a path over and over while the copy runs: each look finds nothing there, or one of two
-// images whole; and a folder, which must stay empty.
-class Sampler
+// Each look at a path finds nothing there, or one of two images whole; and a folder stays empty.
+class Sampler : public Watch
 {
 public:
     Sampler(const std::string& path, std::string before, std::string after, const std::string& emptyFolder)
         : m_path(path),
           m_images{std::move(before), std::move(after)},
-          m_folder(emptyFolder),
-          m_thread([this] { Run(); })
+          m_folder(emptyFolder)
     {
+        Start();
     }
-    ~Sampler() { Stop(); }
-    void Stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
+    ~Sampler() override { Stop(); }
     int looks = 0;
     int partial = 0;
     std::string put;  // the first file found in the folder
 
 private:
-    void Run()
+    void Look() override
     {
-        for (; !m_stop; ++looks) {
-            const std::string data = ReadWholeFile(m_path);
-            partial += !data.empty() && data != m_images[0] && data != m_images[1];
-            const std::vector<std::string> entries = ListFolder(m_folder);
-            if (!entries.empty() && put.empty())
-                put = entries.front();
-        }
+        ++looks;
+        const std::string data = ReadWholeFile(m_path);
+        partial += !data.empty() && data != m_images[0] && data != m_images[1];
+        const std::vector<std::string> entries = ListFolder(m_folder);
+        if (!entries.empty() && put.empty())
+            put = entries.front();
     }
 
     const std::string m_path;
     const std::string m_images[2];
     const std::string m_folder;
-    volatile bool m_stop = false;
-    std::thread m_thread;
 };
 
 // Points the copies' temporary folder elsewhere for as long as it lives.
@@ -360,15 +363,19 @@ void ScenarioRun::PrepareMachine()
     KillProcesses(kInstalledExeName);
     ResetInstallState();
     ASSERT_TRUE(CopyTo(VariantExe(kV3210.build), elsewhere.File(kInstalledExeName)));
-    if (s.installed.build || s.placed)
+    if (s.installed.build || s.placed) {
         ASSERT_TRUE(MakeDirs(InstallFolder()));
-    if (s.installed.build)
+    }
+    if (s.installed.build) {
         ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
-    if (s.placed)
+    }
+    if (s.placed) {
         ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
+    }
     for (const std::string& group : ProgramGroups()) {
-        if (s.groups)
+        if (s.groups) {
             ASSERT_TRUE(MakeDirs(group)) << group;
+        }
     }
     s.quickLaunch ? (void)MakeDirs(QuickLaunchFolder()) : RemoveTree(QuickLaunchFolder());
 
@@ -381,10 +388,12 @@ void ScenarioRun::PrepareMachine()
     }
     exe = folder + name;
     backup = folder + kBackupName;
-    if (!s.fromInstallPath)
+    if (!s.fromInstallPath) {
         ASSERT_TRUE(CopyTo(Image(s.running), exe));
-    if (s.held == Held::Backup)
+    }
+    if (s.held == Held::Backup) {
         ASSERT_TRUE(WriteWholeFile(backup, kEarlierBackup));
+    }
     if (s.held != Held::Nothing) {
         const std::string path = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
         // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
@@ -497,11 +506,13 @@ void ScenarioRun::DriveWindow()
         DWORD_PTR ignored = 0;
         // After the last box of a restart the window closes.
         const bool closing = s.end == End::Restarts && &expected == &s.boxes.back();
-        if (s.answersMs && !closing)
+        if (s.answersMs && !closing) {
             EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
+        }
     }
-    if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver))
+    if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver)) {
         EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the last box";
+    }
 }
 
 void ScenarioRun::Close()
@@ -522,9 +533,10 @@ void ScenarioRun::Close()
         EXPECT_TRUE(IsWindowVisible(window));
         if (s.looks)
             CheckLooks(window);
-        if (s.trigger.message == kRealTimer)
+        if (s.trigger.message == kRealTimer) {
             EXPECT_FALSE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; }, kUpdateDelayMs + 2000))
                 << "the timer fired again";
+        }
         PostMessageA(window, WM_CLOSE, 0, 0);  // closed now, it starts nothing
     }
     DWORD exitCode = STILL_ACTIVE;
@@ -540,8 +552,9 @@ void ScenarioRun::Close()
     } else {
         EXPECT_EQ(0u, Newcomer(exe, shell) + Newcomer(kInstalledExeName, shell)) << "a copy was started";
     }
-    if (s.installedRuns)
+    if (s.installedRuns) {
         EXPECT_TRUE(installedCopy.Running()) << "the running installed copy ended";
+    }
     KillProcesses(kInstalledExeName);
     commonAppData.reset();
     planted.reset();
@@ -551,9 +564,11 @@ void ScenarioRun::Close()
 void ScenarioRun::VerifyFiles()
 {
     intruder->Stop();
-    if (s.intruder)
+    if (s.intruder) {
         EXPECT_GT(intruder->found, 0) << "no new file appeared beside the copy";
+    }
     EXPECT_EQ("", intruder->changed);
+    intruder.reset();  // lets go of the files it held open
     if (sampler) {
         sampler->Stop();
         EXPECT_EQ(0, sampler->partial) << "part of a file at the running path, in " << sampler->looks << " looks";
@@ -606,15 +621,18 @@ void ScenarioRun::VerifyShortcuts()
 void ScenarioRun::VerifyRequests()
 {
     const size_t versionRequests = server->Count(kVersionTarget);
-    if (s.versionRequests >= 0)
+    if (s.versionRequests >= 0) {
         EXPECT_EQ(size_t(s.versionRequests), versionRequests) << "requests for the version file";
-    if (s.exeRequests >= 0)
+    }
+    if (s.exeRequests >= 0) {
         EXPECT_EQ(size_t(s.exeRequests), server->Count(QUOREL_UPDATE_PATH) - versionRequests)
             << "requests for the executable";
+    }
     const std::string agent = "\r\nUser-Agent: " + std::string(kAgentName) + "\r\n";
     for (const HttpRequest& request : server->Requests()) {
-        if (request.target.compare(0, 8, QUOREL_UPDATE_PATH) == 0)
+        if (request.target.compare(0, 8, QUOREL_UPDATE_PATH) == 0) {
             EXPECT_NE(std::string::npos, request.head.find(agent)) << request.head;
+        }
     }
     ResetInstallState();
 }
