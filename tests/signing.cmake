@@ -1,7 +1,6 @@
 # Signed copies of the shell for the scenarios, made with a throwaway PKI. The wrapper (wine-run.sh) trusts
 # its root.cer in the prefix with trust-root.exe, both found beside the prefix.
 find_program(QUOREL_OPENSSL openssl REQUIRED)
-set(pki ${CMAKE_BINARY_DIR}/test-pki)
 add_custom_command(OUTPUT ${pki}/root.cer
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/pki/make-test-pki.sh ${pki} Test
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pki/make-test-pki.sh COMMENT "Making the throwaway test PKI")
