@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -17,19 +19,13 @@
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
 
-bool operator==(const RECT& a, const RECT& b)
-{
-    return EqualRect(&a, &b) != FALSE;
-}
-std::ostream& operator<<(std::ostream& out, const RECT& r)
-{
-    return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
-}
-
 namespace {
 
 const char kVersionTarget[] = QUOREL_UPDATE_PATH "update.txt";
 const char kEarlierBackup[] = "the image an earlier process still runs from";
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char kWineAppDefaults[] = "Software\\Wine\\AppDefaults\\Quorel.exe";
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // The address a copy asks for: "?ver" and its short version text ("3.2" for 3.2.0.0).
 std::string WebTarget(const Variant& copy)
@@ -76,19 +72,18 @@ std::vector<std::string> NewEntries(const std::string& folder, const std::vector
     return added;
 }
 
-// Looks at the machine over and over on a thread of its own, from Start() until Stop(), while the copy
-// runs. Each watcher stops in its destructor, before its own members go.
-class Watch
+// Looks at the machine over and over on a thread of its own while the copy runs, until stopped or gone.
+class Watcher
 {
 public:
-    virtual ~Watch() = default;
-    void Start()
+    explicit Watcher(std::function<void()> look)
+        : m_thread([this, look] {
+              while (!m_stop)
+                  look();
+          })
     {
-        m_thread = std::thread([this] {
-            while (!m_stop)
-                Look();
-        });
     }
+    ~Watcher() { Stop(); }
     void Stop()
     {
         m_stop = true;
@@ -96,153 +91,9 @@ public:
             m_thread.join();
     }
 
-protected:
-    virtual void Look() = 0;
-
 private:
-    volatile bool m_stop = false;
+    std::atomic<bool> m_stop{false};
     std::thread m_thread;
-};
-
-// Another process at the files that appear in a folder: it may read them, never write, move or delete
-// them. Each new file is held open for reading, as a scanner would, until the intruder stops.
-class Intruder : public Watch
-{
-public:
-    explicit Intruder(const std::string& folder) : m_folder(folder), m_before(ListFolder(folder)) {}
-    ~Intruder() override { Stop(); }
-    int found = 0;
-    std::string changed;  // the first change that went through
-
-private:
-    void Look() override
-    {
-        for (const std::string& entry : ListFolder(m_folder)) {
-            const std::string path = m_folder + entry;
-            if (entry == kBackupName || std::count(m_before.begin(), m_before.end(), entry))
-                continue;
-            CKernelHandle reader(CreateFileA(path.c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-            if (!std::count(m_seen.begin(), m_seen.end(), entry) && reader.IsValid()) {
-                m_seen.push_back(entry);
-                ++found;
-                m_readers.push_back(std::move(reader));
-            }
-            CKernelHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-            if (writer.IsValid() && changed.empty())
-                changed = "opened for writing: " + entry;
-            if (MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) && changed.empty())
-                changed = "moved: " + entry;
-            if (DeleteFileA(path.c_str()) && changed.empty())
-                changed = "deleted: " + entry;
-        }
-        Sleep(5);
-    }
-
-    const std::string m_folder;
-    const std::vector<std::string> m_before;
-    std::vector<std::string> m_seen;
-    std::vector<CKernelHandle> m_readers;
-};
-
-// Each look at a path finds nothing there, or one of two images whole; and a folder stays empty.
-class Sampler : public Watch
-{
-public:
-    Sampler(const std::string& path, std::string before, std::string after, const std::string& emptyFolder)
-        : m_path(path),
-          m_images{std::move(before), std::move(after)},
-          m_folder(emptyFolder)
-    {
-        Start();
-    }
-    ~Sampler() override { Stop(); }
-    int looks = 0;
-    int partial = 0;
-    std::string put;  // the first file found in the folder
-
-private:
-    void Look() override
-    {
-        ++looks;
-        const std::string data = ReadWholeFile(m_path);
-        partial += !data.empty() && data != m_images[0] && data != m_images[1];
-        const std::vector<std::string> entries = ListFolder(m_folder);
-        if (!entries.empty() && put.empty())
-            put = entries.front();
-    }
-
-    const std::string m_path;
-    const std::string m_images[2];
-    const std::string m_folder;
-};
-
-// Points the copies' temporary folder elsewhere for as long as it lives.
-struct TemporaryFolder
-{
-    const std::string saved = TempFolder();
-    const bool active;
-    explicit TemporaryFolder(const char* folder) : active(folder != nullptr)
-    {
-        for (const char* variable : {"TMP", "TEMP"})
-            active&& SetEnvironmentVariableA(variable, folder);
-    }
-    ~TemporaryFolder()
-    {
-        for (const char* variable : {"TMP", "TEMP"})
-            active&& SetEnvironmentVariableA(variable, saved.c_str());
-    }
-};
-
-// Points the prefix's common application-data folder elsewhere for as long as it lives.
-struct CommonAppDataOverride
-{
-    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    char saved[1024] = "";
-    DWORD size = sizeof saved;
-    DWORD type = 0;
-    const bool active;
-
-    explicit CommonAppDataOverride(const char* value)
-        : active(
-              value &&
-              !RegGetValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND, &type, saved,
-                            &size) &&
-              !RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", REG_EXPAND_SZ, value, lstrlenA(value) + 1))
-    {
-    }
-    ~CommonAppDataOverride()
-    {
-        active&& RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Common AppData", type, saved, size);
-    }
-};
-
-// A stranger's wininet.dll in the install folder, and Wine asked to prefer it for Quorel.exe, as Windows
-// would (not version.dll: Wine's user32 imports it). A WINEDLLOVERRIDES set here would not reach the copy.
-struct PlantedDll
-{
-    static constexpr const char* kApp = "Software\\Wine\\AppDefaults\\Quorel.exe";
-    const std::string dll = InstallFolder() + "wininet.dll";
-    const bool planted;
-
-    explicit PlantedDll(bool plant)
-        : planted(plant && CopyTo(QUOREL_PLANTED_DIR "wininet.dll", dll) &&
-                  !RegSetKeyValueA(HKEY_CURRENT_USER, (std::string(kApp) + "\\DllOverrides").c_str(), "wininet", REG_SZ,
-                                   "native,builtin", sizeof "native,builtin"))
-    {
-    }
-    ~PlantedDll()
-    {
-        EXPECT_FALSE(planted && FileExists(dll + ".loaded")) << "the planted wininet.dll was loaded";
-        if (!planted)
-            return;
-        RegDeleteTreeA(HKEY_CURRENT_USER, kApp);
-        DeleteFileA((dll + ".loaded").c_str());
-        DeleteFileA(dll.c_str());
-    }
 };
 
 void Answer(HWND box, int answer)
@@ -295,7 +146,9 @@ void CheckLooks(HWND window)
     GetClientRect(window, &client);
     GetWindowRect(browser, &control);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&control), 2);
-    EXPECT_EQ((RECT{0, 0, client.right, control.bottom}), control);
+    EXPECT_EQ(0, control.left);
+    EXPECT_EQ(0, control.top);
+    EXPECT_EQ(client.right, control.right);
     EXPECT_GT(control.bottom, 400);
     // One dialog unit high, whatever the font makes of it.
     EXPECT_GE(client.bottom - control.bottom, 1);
@@ -313,6 +166,7 @@ class ScenarioRun
 {
 public:
     explicit ScenarioRun(const Scenario& scenario) : s(scenario) {}
+    ~ScenarioRun() { Undo(); }
     void Run()
     {
         for (void (ScenarioRun::*phase)() : {&ScenarioRun::PrepareMachine, &ScenarioRun::PrepareServer,
@@ -335,6 +189,8 @@ private:
     void VerifyFiles();
     void VerifyShortcuts();
     void VerifyRequests();
+    void Undo();     // puts back what the row changed outside its own folders, last change first
+    void Intrude();  // another process at each new file beside the copy: it may read, never change one
     bool Requested(const std::string& target) const;
     DWORD Newcomer(const std::string& image, DWORD old) const;
 
@@ -343,19 +199,21 @@ private:
     TempDir elsewhere;  // the current directory, with a decoy that a restart must never start
     std::string folder, exe, backup, longFolder;
     std::vector<std::string> tempBefore, folderBefore;
+    std::vector<std::function<void()>> undo;
     CKernelHandle held;
-    std::unique_ptr<CommonAppDataOverride> commonAppData;
-    std::unique_ptr<TemporaryFolder> temporaryFolder;
-    std::unique_ptr<PlantedDll> planted;
-    std::unique_ptr<Intruder> intruder;
-    std::unique_ptr<Sampler> sampler;
     std::unique_ptr<HttpServer> server;
-    std::string served;  // the executable's body
     ChildProcess installedCopy;
     ChildProcess started;
     DWORD shell = 0;  // the process that ends up holding the window
     HWND window = nullptr;
     CKernelHandle shellProcess;
+    // What the watchers found; they stop before any of it goes.
+    std::vector<std::string> intruded;
+    std::vector<CKernelHandle> intruderReads;  // each new file stays open for reading, as a scanner holds it
+    std::string changed;                       // the first change the intruder made
+    int looks = 0, partial = 0;
+    std::string putOnOtherDrive;
+    std::unique_ptr<Watcher> intruder, sampler;
 };
 
 void ScenarioRun::PrepareMachine()
@@ -372,11 +230,8 @@ void ScenarioRun::PrepareMachine()
     if (s.placed) {
         ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
     }
-    for (const std::string& group : ProgramGroups()) {
-        if (s.groups) {
-            ASSERT_TRUE(MakeDirs(group)) << group;
-        }
-    }
+    for (const std::string& group : ProgramGroups())
+        ASSERT_TRUE(!s.groups || MakeDirs(group)) << group;
     s.quickLaunch ? (void)MakeDirs(QuickLaunchFolder()) : RemoveTree(QuickLaunchFolder());
 
     folder = s.fromInstallPath ? InstallFolder() : app.Path();
@@ -403,13 +258,33 @@ void ScenarioRun::PrepareMachine()
     // Under the long folder the install path would not fit in MAX_PATH.
     longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
     ASSERT_TRUE(MakeDirs(longFolder));
-    commonAppData.reset(new CommonAppDataOverride(
-        s.commonAppData && !strcmp(s.commonAppData, "long") ? longFolder.c_str() : s.commonAppData));
-    planted.reset(new PlantedDll(s.plantedDll));
-    ASSERT_EQ(s.plantedDll, planted->planted);
+    if (s.commonAppData) {
+        const std::string value = strcmp(s.commonAppData, "long") ? s.commonAppData : longFolder;
+        char saved[1024] = "";
+        DWORD size = sizeof saved, type = 0;
+        ASSERT_FALSE(RegGetValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND, &type,
+                                  saved, &size));
+        ASSERT_FALSE(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", REG_EXPAND_SZ, value.c_str(),
+                                     DWORD(value.size() + 1)));
+        undo.push_back(
+            [=] { RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", type, saved, size); });
+    }
+    if (s.plantedDll) {
+        // Wine asked to prefer it for Quorel.exe, as Windows would (not version.dll: Wine's user32 imports
+        // it). A WINEDLLOVERRIDES set here would not reach the copy.
+        const std::string dll = InstallFolder() + "wininet.dll";
+        ASSERT_TRUE(CopyTo(QUOREL_PLANTED_DIR "wininet.dll", dll));
+        ASSERT_FALSE(RegSetKeyValueA(HKEY_CURRENT_USER, (kWineAppDefaults + std::string("\\DllOverrides")).c_str(),
+                                     "wininet", REG_SZ, "native,builtin", sizeof "native,builtin"));
+        undo.push_back([dll] {
+            EXPECT_FALSE(FileExists(dll + ".loaded")) << "the planted wininet.dll was loaded";
+            RegDeleteTreeA(HKEY_CURRENT_USER, kWineAppDefaults);
+            DeleteFileA((dll + ".loaded").c_str());
+            DeleteFileA(dll.c_str());
+        });
+    }
     tempBefore = ListFolder(TempFolder());
     folderBefore = ListFolder(folder);
-    intruder.reset(new Intruder(folder));
     if (!s.otherDrive)
         return;
     // The drive the test wrapper maps to a folder on a file system of its own.
@@ -418,8 +293,23 @@ void ScenarioRun::PrepareMachine()
         GTEST_SKIP() << "no drive T: on another file system";
     RemoveTree(otherTemp);
     ASSERT_TRUE(MakeDirs(otherTemp));
-    temporaryFolder.reset(new TemporaryFolder(otherTemp.c_str()));
-    sampler.reset(new Sampler(exe, ReadWholeFile(exe), ReadWholeFile(Image(s.exe)), otherTemp));
+    const std::string savedTemp = TempFolder();
+    for (const char* variable : {"TMP", "TEMP"})
+        SetEnvironmentVariableA(variable, otherTemp.c_str());
+    undo.push_back([savedTemp] {
+        for (const char* variable : {"TMP", "TEMP"})
+            SetEnvironmentVariableA(variable, savedTemp.c_str());
+    });
+    // Each look at the running path finds nothing there, or one of the two images whole.
+    sampler =
+        std::make_unique<Watcher>([this, otherTemp, old = ReadWholeFile(exe), update = ReadWholeFile(Image(s.exe))] {
+            ++looks;
+            const std::string data = ReadWholeFile(exe);
+            partial += !data.empty() && data != old && data != update;
+            const std::vector<std::string> put = ListFolder(otherTemp);
+            if (!put.empty() && putOnOtherDrive.empty())
+                putOnOtherDrive = put.front();
+        });
 }
 
 void ScenarioRun::PrepareServer()
@@ -483,7 +373,7 @@ void ScenarioRun::DriveWindow()
     const DWORD triggered = GetTickCount();
     DWORD answered = triggered;
     if (s.intruder)
-        intruder->Start();
+        intruder = std::make_unique<Watcher>([this] { Intrude(); });
     for (const Box& expected : s.boxes) {
         SCOPED_TRACE(expected.caption);
         HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
@@ -556,24 +446,19 @@ void ScenarioRun::Close()
         EXPECT_TRUE(installedCopy.Running()) << "the running installed copy ended";
     }
     KillProcesses(kInstalledExeName);
-    commonAppData.reset();
-    planted.reset();
+    Undo();
     held.Reset();
 }
 
 void ScenarioRun::VerifyFiles()
 {
-    intruder->Stop();
-    if (s.intruder) {
-        EXPECT_GT(intruder->found, 0) << "no new file appeared beside the copy";
-    }
-    EXPECT_EQ("", intruder->changed);
-    intruder.reset();  // lets go of the files it held open
-    if (sampler) {
-        sampler->Stop();
-        EXPECT_EQ(0, sampler->partial) << "part of a file at the running path, in " << sampler->looks << " looks";
-        EXPECT_EQ("", sampler->put) << "put in the temporary folder on the other drive";
-    }
+    intruder.reset();
+    sampler.reset();
+    intruderReads.clear();
+    EXPECT_TRUE(!s.intruder || !intruded.empty()) << "no new file appeared beside the copy";
+    EXPECT_EQ("", changed);
+    EXPECT_EQ(0, partial) << "part of a file at the running path, in " << looks << " looks";
+    EXPECT_EQ("", putOnOtherDrive) << "put in the temporary folder on the other drive";
     EXPECT_TRUE(SameImage(exe, s.runningAfter.build ? s.runningAfter : s.running)) << "the running path";
     if (s.backupAfter.build)
         EXPECT_TRUE(SameImage(backup, s.backupAfter)) << "the backup";
@@ -635,6 +520,34 @@ void ScenarioRun::VerifyRequests()
         }
     }
     ResetInstallState();
+}
+
+void ScenarioRun::Undo()
+{
+    for (; !undo.empty(); undo.pop_back())
+        undo.back()();
+}
+
+void ScenarioRun::Intrude()
+{
+    for (const std::string& entry : ListFolder(folder)) {
+        if (entry == kBackupName || std::count(folderBefore.begin(), folderBefore.end(), entry))
+            continue;
+        const std::string path = folder + entry;
+        CKernelHandle reader(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (reader.IsValid() && !std::count(intruded.begin(), intruded.end(), entry)) {
+            intruded.push_back(entry);
+            intruderReads.push_back(std::move(reader));
+        }
+        CKernelHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+        const char* change = writer.IsValid()                                          ? "opened for writing: "
+                             : MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) ? "moved: "
+                             : DeleteFileA(path.c_str())                               ? "deleted: "
+                                                                                       : nullptr;
+        if (change && changed.empty())
+            changed = change + entry;
+    }
+    Sleep(5);  // a scanner's pace, not a wait for anything
 }
 
 bool ScenarioRun::Requested(const std::string& target) const
