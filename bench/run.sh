@@ -20,7 +20,7 @@ if [ "$arch" = i686 ] && [ "$QUOREL_RUNS_I686" = 0 ]; then
     echo "This machine's kernel runs no 32-bit programs: run the timings with bench/run.sh x86_64"
     exit 0
 fi
-"$root/tests/wine-run.sh" "$build/wineprefix" "$build/bench/update_bench.exe"
+"$root/scripts/wine-run.sh" "$build/wineprefix" "$build/bench/update_bench.exe"
 status=$?
 WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
 exit $status

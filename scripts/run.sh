@@ -18,7 +18,7 @@ arch=${QUOREL_DEMO_ARCH:-i686}
     echo "This machine's kernel runs no 32-bit programs: the demo runs the x86_64 build instead."
 demo=$root/build/demo
 prefix=$demo/wineprefix
-pki=$demo/test-pki  # beside the prefix, where tests/wine-run.sh finds the root to trust
+pki=$demo/test-pki  # beside the prefix, where scripts/wine-run.sh finds the root to trust
 shots=$demo/screenshots
 events=$demo/events.log
 helper=$demo/$arch/tests/demo_helper.exe
@@ -48,7 +48,7 @@ trap 'say "" "Stopped (Ctrl-C): the demo server, Wine and the virtual display ar
 trap 'exit 143' TERM
 
 # Windows programs run in the demo's prefix, stdin detached so that Wine's services never hold the terminal.
-in_prefix() { "$root/tests/wine-run.sh" "$prefix" "$@" </dev/null; }
+in_prefix() { "$root/scripts/wine-run.sh" "$prefix" "$@" </dev/null; }
 desktop=() && [ "$headless" = 1 ] && desktop=(--desktop Quorel)
 tool() { in_prefix "$helper" "$@" 2>/dev/null | tr -d '\r'; }
 helper() { tool "${desktop[@]}" "$@"; }  # windows: headless, they are in the Wine virtual desktop
@@ -96,7 +96,7 @@ say "   http://$host/update/update.txt  answers $new_version, and /update/Quorel
 
 step "Making the demo publisher's code-signing certificate (a throwaway PKI, ${pki#"$root"/})"
 [ -f "$pki/vendor.pem" ] && [ -f "$pki/root.cer" ] ||
-    { rm -rf "$pki"; bash "$root/tests/pki/make-test-pki.sh" "$pki" Demo || fail "the demo PKI could not be made"; }
+    { rm -rf "$pki"; bash "$root/scripts/pki/make-pki.sh" "$pki" Demo || fail "the demo PKI could not be made"; }
 # The prefix is always 64-bit, so the root-trusting tool is too.
 [ "$pki/trust-root.exe" -nt "$root/tests/pki/TrustRoot.cpp" ] || x86_64-w64-mingw32-g++-posix -static -Os -s -I"$root" \
     -o "$pki/trust-root.exe" "$root/tests/pki/TrustRoot.cpp" -lcrypt32 || fail "the root-trusting tool did not build"

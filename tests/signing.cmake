@@ -1,9 +1,9 @@
-# Signed copies of the shell for the scenarios, made with a throwaway PKI. The wrapper (wine-run.sh) trusts
-# its root.cer in the prefix with trust-root.exe, both found beside the prefix.
+# Signed copies of the shell for the scenarios, made with a throwaway PKI. The Wine wrapper
+# (scripts/wine-run.sh) trusts its root.cer in the prefix with trust-root.exe, both found beside the prefix.
 find_program(QUOREL_OPENSSL openssl REQUIRED)
 add_custom_command(OUTPUT ${pki}/root.cer
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/pki/make-test-pki.sh ${pki} Test
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pki/make-test-pki.sh COMMENT "Making the throwaway test PKI")
+    COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/pki/make-pki.sh ${pki} Test
+    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/pki/make-pki.sh COMMENT "Making the throwaway test PKI")
 
 add_executable(trust_root pki/TrustRoot.cpp)
 target_include_directories(trust_root PRIVATE ${PROJECT_SOURCE_DIR})

@@ -3,7 +3,7 @@
 #   wine-run.sh <prefix dir> <program.exe> [args...]
 # CTest uses it as the cross-compiling emulator; scripts use it too.
 set -u
-. "$(dirname "$0")/../scripts/wine.sh"
+. "$(dirname "$0")/wine.sh"
 prefix=$1
 shift
 
@@ -90,6 +90,6 @@ once root_untrusted trust_root
 # The scenarios' https copies talk to a TLS front on loopback (QUOREL_TLS_FRONT: its ports and
 # certificates, tests/support/tls_front.py), which lives as long as the program it runs.
 if [ -n "${QUOREL_TLS_FRONT:-}" ]; then
-    exec python3 "$(dirname "$0")/support/tls_front.py" $QUOREL_TLS_FRONT -- "$quorel_wine" "$@"
+    exec python3 "$(dirname "$0")/../tests/support/tls_front.py" $QUOREL_TLS_FRONT -- "$quorel_wine" "$@"
 fi
 exec "$quorel_wine" "$@"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes a throwaway code-signing PKI in OUTDIR; its private keys never leave the build tree.
-#   make-test-pki.sh OUTDIR LABEL        (LABEL: "Test" for the tests, "Demo" for the demo)
+#   make-pki.sh OUTDIR LABEL        (LABEL: "Test" for the tests, "Demo" for the demo)
 # root        a root CA that the Wine prefix is told to trust
 # vendor      the vendor's publisher certificate, issued by the root
 # renewed     the vendor's next certificate: a new key, the same subject, the same root
