@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -72,29 +71,14 @@ std::vector<std::string> NewEntries(const std::string& folder, const std::vector
     return added;
 }
 
-// Looks at the machine over and over on a thread of its own while the copy runs, until stopped or gone.
-class Watcher
+// Looks at the machine over and over on a thread of its own while the copy runs, until stopped.
+std::jthread Repeatedly(std::function<void()> look)
 {
-public:
-    explicit Watcher(std::function<void()> look)
-        : m_thread([this, look] {
-              while (!m_stop)
-                  look();
-          })
-    {
-    }
-    ~Watcher() { Stop(); }
-    void Stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+    return std::jthread([look](std::stop_token stop) {
+        while (!stop.stop_requested())
+            look();
+    });
+}
 
 void Answer(HWND box, int answer)
 {
@@ -213,7 +197,7 @@ private:
     std::string changed;                       // the first change the intruder made
     int looks = 0, partial = 0;
     std::string putOnOtherDrive;
-    std::unique_ptr<Watcher> intruder, sampler;
+    std::jthread intruder, sampler;
 };
 
 void ScenarioRun::PrepareMachine()
@@ -301,15 +285,14 @@ void ScenarioRun::PrepareMachine()
             SetEnvironmentVariableA(variable, savedTemp.c_str());
     });
     // Each look at the running path finds nothing there, or one of the two images whole.
-    sampler =
-        std::make_unique<Watcher>([this, otherTemp, old = ReadWholeFile(exe), update = ReadWholeFile(Image(s.exe))] {
-            ++looks;
-            const std::string data = ReadWholeFile(exe);
-            partial += !data.empty() && data != old && data != update;
-            const std::vector<std::string> put = ListFolder(otherTemp);
-            if (!put.empty() && putOnOtherDrive.empty())
-                putOnOtherDrive = put.front();
-        });
+    sampler = Repeatedly([this, otherTemp, old = ReadWholeFile(exe), update = ReadWholeFile(Image(s.exe))] {
+        ++looks;
+        const std::string data = ReadWholeFile(exe);
+        partial += !data.empty() && data != old && data != update;
+        const std::vector<std::string> put = ListFolder(otherTemp);
+        if (!put.empty() && putOnOtherDrive.empty())
+            putOnOtherDrive = put.front();
+    });
 }
 
 void ScenarioRun::PrepareServer()
@@ -373,7 +356,7 @@ void ScenarioRun::DriveWindow()
     const DWORD triggered = GetTickCount();
     DWORD answered = triggered;
     if (s.intruder)
-        intruder = std::make_unique<Watcher>([this] { Intrude(); });
+        intruder = Repeatedly([this] { Intrude(); });
     for (const Box& expected : s.boxes) {
         SCOPED_TRACE(expected.caption);
         HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
@@ -452,8 +435,8 @@ void ScenarioRun::Close()
 
 void ScenarioRun::VerifyFiles()
 {
-    intruder.reset();
-    sampler.reset();
+    intruder = {};  // stops and joins
+    sampler = {};
     intruderReads.clear();
     EXPECT_TRUE(!s.intruder || !intruded.empty()) << "no new file appeared beside the copy";
     EXPECT_EQ("", changed);
