@@ -383,8 +383,14 @@ void ScenarioRun::DriveWindow()
             EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
         }
     }
+    if (s.maxMs && s.boxes.empty()) {
+        // A silent check holds the window until it ends: a tick posted behind it is handled only then.
+        EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }));
+        PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
+        EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; })) << "the check never ended";
+    }
     if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver)) {
-        EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the last box";
+        EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the end of the check";
     }
 }
 

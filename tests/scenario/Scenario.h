@@ -114,7 +114,7 @@ struct Scenario
     Trigger trigger = {};
     std::vector<Box> boxes;
     Progress progress = Progress::None;  // after the first box
-    DWORD maxMs = 0;                     // an upper bound from the message to the end of the boxes; 0: none
+    DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes, or of a silent check; 0: none
     DWORD answersMs = 0;  // after each box (of a restart: but the last), the window answers a sent message
                           // within this; 0: not checked
     // What stands afterwards.
