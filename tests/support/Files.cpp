@@ -2,24 +2,21 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
-#include <shobjidl.h>
 
 #include "framework/AfxHandles.h"
 #include "install/InstallLocation.h"
 
-TempDir::TempDir()
-{
-    char name[MAX_PATH];
-    GetTempFileNameA(TempFolder().c_str(), "qt", 0, name);
-    DeleteFileA(name);
-    CreateDirectoryA(name, nullptr);
-    m_path = std::string(name) + "\\";
-}
+namespace {
 
-TempDir::~TempDir()
+struct CFindTraits
 {
-    RemoveTree(m_path);
-}
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE find) { return find != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE find) { FindClose(find); }
+};
+
+}  // namespace
 
 std::string VariantExe(const char* name)
 {
@@ -30,6 +27,13 @@ std::string TempFolder()
 {
     char path[MAX_PATH] = "";
     GetTempPathA(MAX_PATH, path);
+    return path;
+}
+
+std::string SpecialFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);
     return path;
 }
 
@@ -88,22 +92,21 @@ std::vector<std::string> ListFolder(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
+    const CScopedHandle<CFindTraits> find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    for (BOOL more = find.IsValid(); more; more = FindNextFileA(find.Get(), &data)) {
         if (lstrcmpA(data.cFileName, ".") && lstrcmpA(data.cFileName, ".."))
             names.push_back(data.cFileName);
     }
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
     return names;
 }
 
-// Without a trailing backslash, as the product composes it.
-std::string SpecialFolder(int csidl)
+TempDir::TempDir()
 {
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
+    char name[MAX_PATH];
+    GetTempFileNameA(TempFolder().c_str(), "qt", 0, name);
+    DeleteFileA(name);
+    CreateDirectoryA(name, nullptr);
+    m_path = std::string(name) + "\\";
 }
 
 std::string InstallFolder()
@@ -149,7 +152,6 @@ void ResetInstallState()
 
 LinkInfo ReadLink(const std::string& lnk)
 {
-    LinkInfo info;
     CComApartment com;
     CComRef<IShellLinkA> link;
     CComRef<IPersistFile> file;
@@ -159,8 +161,6 @@ LinkInfo ReadLink(const std::string& lnk)
         FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Receive()))) ||
         FAILED(link->QueryInterface(IID_PPV_ARGS(file.Receive()))) || FAILED(file->Load(wide, STGM_READ)) ||
         FAILED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH)))
-        return info;
-    info.path = text;
-    info.ok = true;
-    return info;
+        return LinkInfo();
+    return LinkInfo{true, text};
 }

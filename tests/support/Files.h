@@ -4,23 +4,9 @@
 #include <string>
 #include <vector>
 
-// A fresh folder under the temporary folder, removed with everything in it at destruction.
-class TempDir
-{
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }  // ends with a backslash
-    std::string File(const std::string& name) const { return m_path + name; }
-
-private:
-    std::string m_path;
-};
-
 std::string VariantExe(const char* name);  // variants\<name>\Quorel.exe: copies that talk to the test host
 std::string TempFolder();                  // GetTempPathA, with its trailing backslash
+std::string SpecialFolder(int csidl);      // with no trailing backslash, as the product composes it
 
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
@@ -31,7 +17,20 @@ bool MakeDirs(const std::string& folder);
 void RemoveTree(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);
 
-std::string SpecialFolder(int csidl);  // with no trailing backslash
+// A fresh folder under the temporary folder, removed with everything in it at destruction.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir() { RemoveTree(m_path); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }  // ends with a backslash
+    std::string File(const std::string& name) const { return m_path + name; }
+
+private:
+    std::string m_path;
+};
 
 // The install location and the shortcut placement's files, whether or not they exist.
 std::string InstallFolder();

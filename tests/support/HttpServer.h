@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "framework/AfxHandles.h"
+
 // What the server answers for one route. By default the whole body, announced by Content-Length, then
 // a clean close.
 struct HttpResponse
@@ -32,6 +34,15 @@ struct HttpRequest
     std::string head;    // the request line and the header lines, each ended by CRLF
 };
 
+struct CSocketTraits
+{
+    using Handle = SOCKET;
+    static SOCKET Invalid() { return INVALID_SOCKET; }
+    static bool IsValid(SOCKET socket) { return socket != INVALID_SOCKET; }
+    static void Close(SOCKET socket) { closesocket(socket); }
+};
+using CSocket = CScopedHandle<CSocketTraits>;
+
 // A scripted HTTP/1.1 server on 127.0.0.1: a thread per connection, Connection: close, and every
 // request recorded before it is answered.
 class HttpServer
@@ -42,20 +53,29 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    bool Ok() const { return m_listener != INVALID_SOCKET; }
-    std::string Url(const std::string& target) const;  // "http://127.0.0.1:port" + target
+    bool Ok() const { return m_listener.IsValid(); }
+    std::string Url(const std::string& target) const { return "http://127.0.0.1:" + std::to_string(m_port) + target; }
     // The longest route that begins the target answers it; anything else gets a 404.
-    void SetPrefix(const std::string& prefix, const HttpResponse& response);
-    std::vector<HttpRequest> Requests() const;
+    void SetPrefix(const std::string& prefix, const HttpResponse& response)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_routes[prefix] = response;
+    }
+    std::vector<HttpRequest> Requests() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
     size_t Count(const std::string& prefix) const;
 
 private:
     void Serve(SOCKET client);
-    bool Pause(DWORD ms) const;  // false once the server stops
+    // Waits out ms, or less when the server stops: false once it has.
+    bool Pause(DWORD ms) const { return WaitForSingleObject(m_stopped.Get(), ms) == WAIT_TIMEOUT; }
 
-    SOCKET m_listener = INVALID_SOCKET;
+    CSocket m_listener;
     unsigned short m_port = 0;
-    volatile bool m_stopping = false;
+    CKernelHandle m_stopped{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     mutable std::mutex m_mutex;
     std::map<std::string, HttpResponse> m_routes;
     std::vector<HttpRequest> m_requests;

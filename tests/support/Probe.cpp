@@ -10,19 +10,15 @@ namespace {
 
 std::string IconName(HICON icon)
 {
-    static const struct
-    {
-        HINSTANCE module;
-        LPCSTR id;
-        const char* name;
-    } kIcons[] = {{nullptr, IDI_HAND, "error"},
-                  {nullptr, IDI_QUESTION, "question"},
-                  {GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), "128"}};
-    for (const auto& known : kIcons) {
-        if (icon && icon == LoadIconA(known.module, known.id))
-            return known.name;
-    }
-    return icon ? "other" : "none";
+    if (!icon)
+        return "none";
+    if (icon == LoadIconA(nullptr, IDI_HAND))
+        return "error";
+    if (icon == LoadIconA(nullptr, IDI_QUESTION))
+        return "question";
+    if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+        return "128";
+    return "other";
 }
 
 BOOL CALLBACK FindIcon(HWND child, LPARAM param)

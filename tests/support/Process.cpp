@@ -12,25 +12,8 @@ bool ChildProcess::Start(const std::string& exe, const std::string& commandLine,
                         currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);
-    m_process = CKernelHandle(info.hProcess);
-    m_pid = info.dwProcessId;
+    m_process.Reset(info.hProcess);
     return true;
-}
-
-bool ChildProcess::Running() const
-{
-    return m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT;
-}
-
-bool ChildProcess::WaitExit(DWORD timeoutMs)
-{
-    return !m_process.IsValid() || WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0;
-}
-
-void ChildProcess::Kill()
-{
-    if (Running() && TerminateProcess(m_process.Get(), 1))
-        WaitExit();
 }
 
 std::string ProcessImage(DWORD pid)

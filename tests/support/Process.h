@@ -18,15 +18,21 @@ public:
 
     // commandLine "": the path in double quotes, as the shell starts a program.
     bool Start(const std::string& exe, const std::string& commandLine = "", const std::string& currentDir = "");
-    DWORD Pid() const { return m_pid; }
+    DWORD Pid() const { return GetProcessId(m_process.Get()); }
     HANDLE Handle() const { return m_process.Get(); }
-    bool Running() const;
-    bool WaitExit(DWORD timeoutMs = kWaitMs);
-    void Kill();
+    bool Running() const { return m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
+    bool WaitExit(DWORD timeoutMs = kWaitMs)
+    {
+        return !m_process.IsValid() || WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0;
+    }
+    void Kill()
+    {
+        if (Running() && TerminateProcess(m_process.Get(), 1))
+            WaitExit();
+    }
 
 private:
     CKernelHandle m_process;
-    DWORD m_pid = 0;
 };
 
 std::string ProcessImage(DWORD pid);  // its full path; empty when it cannot be queried

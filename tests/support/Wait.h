@@ -7,11 +7,9 @@ const DWORD kWaitMs = 60000;
 template <class Condition>
 bool WaitUntil(Condition done, DWORD timeoutMs = kWaitMs)
 {
-    const DWORD start = GetTickCount();
-    while (!done()) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(20)) {
         if (GetTickCount() - start >= timeoutMs)
             return false;
-        Sleep(20);
     }
     return true;
 }

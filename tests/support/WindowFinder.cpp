@@ -6,15 +6,13 @@ namespace {
 
 BOOL CALLBACK FirstText(HWND child, LPARAM param)
 {
-    char name[64] = "";
+    char name[64] = "", shown[8192] = "";
     GetClassNameA(child, name, sizeof name);
-    const LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
-    std::string& text = *reinterpret_cast<std::string*>(param);
-    char shown[8192] = "";
-    if (!lstrcmpiA(name, "Static") && type != SS_ICON && IsWindowVisible(child))
+    if (!lstrcmpiA(name, "Static") && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON &&
+        IsWindowVisible(child))
         GetWindowTextA(child, shown, sizeof shown);
-    text = shown;
-    return text.empty();
+    *reinterpret_cast<std::string*>(param) = shown;
+    return !shown[0];
 }
 
 }  // namespace
@@ -46,11 +44,12 @@ std::string MessageBoxText(HWND box)
 
 std::string BoxButtons(HWND box)
 {
+    static const std::pair<int, const char*> kButtons[] = {
+        {IDOK, "OK"}, {IDCANCEL, "Cancel"}, {IDYES, "Yes"}, {IDNO, "No"}};
     std::string names;
-    for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
-        HWND button = GetDlgItem(box, id);
-        if (button && IsWindowVisible(button))
-            names += id == IDOK ? "OK" : id == IDCANCEL ? "Cancel" : id == IDYES ? "Yes" : "No";
+    for (const auto& [id, name] : kButtons) {
+        if (IsWindowVisible(GetDlgItem(box, id)))
+            names += name;
     }
     return names;
 }

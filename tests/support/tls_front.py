@@ -6,21 +6,19 @@ import select, socket, ssl, subprocess, sys, threading
 
 
 def relay(client, plain_port):
-    with client:
-        try:
+    try:
+        with client:
             client.settimeout(15)
             client.do_handshake()  # a client that trusts no certificate of ours ends here
             with socket.create_connection(("127.0.0.1", plain_port)) as plain:
-                while True:
-                    # Bytes already decrypted wait in the TLS layer, where select cannot see them.
-                    ready = [client] if client.pending() else select.select([client, plain], [], [], 60)[0]
+                # Bytes already decrypted wait in the TLS layer, where select cannot see them.
+                while ready := [client] if client.pending() else select.select([client, plain], [], [], 60)[0]:
                     source, sink = (client, plain) if client in ready else (plain, client)
-                    data = source.recv(65536) if ready else b""
-                    if not data:
+                    if not (data := source.recv(65536)):
                         return
                     sink.sendall(data)
-        except OSError:
-            return
+    except OSError:
+        return
 
 
 def serve(listener, context, plain_port):
