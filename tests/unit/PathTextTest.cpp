@@ -29,7 +29,7 @@ TEST(ProgramPathText, QuotedWithinTheFirst255CharactersAndSplitAfterTheLastBacks
         {"C:\\dl\\Quorel.exe", true, "C:\\dl\\", "Quorel.exe"}, {"Quorel.exe", true, "", "Quorel.exe"},
         {"C:\\dl\\", true, "C:\\dl\\", ""}, {"C:\\dl\\乗Quorel.exe", true, "C:\\dl\\", "乗Quorel.exe"},
         {"C:\\dl\\Quorel乗", true, "C:\\dl\\", "Quorel乗"}, {"C:\\乗\\下载.exe", true, "C:\\乗\\", "下载.exe"},
-        // A part that does not fit leaves both empty.
+        // A folder or name that does not fit leaves both empty.
         {"C:\\dl\\" + std::string(256, 'n'), false, "", ""},
         {"C:\\" + std::string(253, 'f') + "\\Quorel.exe", false, "", ""},
     };

@@ -57,7 +57,7 @@ TEST(Transfers, OpenOnlySuccessAtTheCanonicalAddressAndSaveWholeBodies)
         ASSERT_TRUE(target.IsValid());
         EXPECT_EQ(c.saved, agent.SaveRemoteToFile(request.Get(), target.Get()));
         target.Reset();
-        // A whole body, or the part received and nothing else (the full device leaves no file at path).
+        // A whole body, or what was received and nothing else (the full device leaves no file at path).
         const std::string saved = ReadWholeFile(path);
         EXPECT_EQ(c.saved ? file.body : file.body.substr(0, saved.size()), saved);
     }
