@@ -1,73 +1,15 @@
-#include "FrameworkTest.h"
 #include <exdispid.h>
 #include <gtest/gtest.h>
-#include <functional>
-#include <string>
+#include "FrameworkTest.h"
 #include "ui/WebBrowser2.h"
 
 namespace {
 
-const UINT kDeadlineMs = 20000;
-const int kTimedOut = -55;
-
-// A modal dialog that logs what the framework does with it. `afterBind` runs once m_browser (the shell's
-// own wrapper) is bound to the browser item; `done`, polled, ends the dialog with IDOK.
-class CTestDialog : public CDialog
-{
-public:
-    explicit CTestDialog(UINT nIDTemplate) : CDialog(nIDTemplate) {}
-
-    CWebBrowser2 m_browser;
-    std::string m_log;
-    std::function<void(CTestDialog&)> afterBind;
-    std::function<bool()> done;
-
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        SetTimer(1, 20, nullptr);
-        m_start = ::GetTickCount();
-        if (afterBind)
-            afterBind(*this);
-        return TRUE;
-    }
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_BROWSER_ITEM, m_browser); }
-    BOOL PreTranslateMessage(MSG* pMsg) override
-    {
-        if (pMsg->message == WM_KEYDOWN)
-            m_log += "pretranslate;";
-        return CDialog::PreTranslateMessage(pMsg);
-    }
-    void OnTimer(UINT_PTR)
-    {
-        if (done())
-            EndDialog(IDOK);
-        else if (::GetTickCount() - m_start >= kDeadlineMs)
-            EndDialog(kTimedOut);
-    }
-    // An event sink map, so that the control's events are connected and must be disconnected.
-    void OnStatusTextChange(LPCTSTR lpszText) { m_log += std::string("status:") + lpszText + ";"; }
-    DECLARE_MESSAGE_MAP()
-    DECLARE_EVENTSINK_MAP()
-
-private:
-    DWORD m_start = 0;
-};
-
-BEGIN_MESSAGE_MAP(CTestDialog, CDialog)
-    ON_WM_TIMER()
-END_MESSAGE_MAP()
-
-BEGIN_EVENTSINK_MAP(CTestDialog, CDialog)
-    ON_EVENT(CTestDialog, IDC_BROWSER_ITEM, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
-END_EVENTSINK_MAP()
-
-// Stands in for the UI-active control's accelerator handling: takes the keys it is told to, counts references.
+// The UI-active control's accelerators: log each key (after the dialog's own entries), take it if told to.
 struct CFakeActiveObject : IOleInPlaceActiveObject
 {
-    CFakeActiveObject(std::string& log, bool take) : m_log(log), m_take(take) {}
-    std::string& m_log;
-    bool m_take;
+    std::string m_log;
+    bool m_take = false;
     LONG m_cRef = 1;
 
     STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
@@ -86,37 +28,69 @@ struct CFakeActiveObject : IOleInPlaceActiveObject
     STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
 };
 
-// A key for the control passes the dialog's PreTranslateMessage, then the control's accelerators,
-// and only then the dialog manager, where Escape cancels the dialog. Teardown then gives back every
-// reference on either side, once: the site its interfaces of the control and the active object; the
-// control its client site, in-place site, frame and event sink.
+// The browser item (m_browser, the shell's own wrapper) in a modal dialog. Bound, it keeps the site and the
+// control to count their references after teardown, and queues Escape for the control, then IDOK: the
+// dialog ends with IDOK unless Escape reached the dialog manager first.
+class CTestDialog : public CDialog
+{
+public:
+    explicit CTestDialog(bool take) : CDialog(IDD_BROWSER) { m_activeObject.m_take = take; }
+
+    CWebBrowser2 m_browser;
+    CFakeActiveObject m_activeObject;
+    COleControlSite* m_pSite = nullptr;
+    IOleObject* m_pObject = nullptr;
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        (m_pSite = m_browser.GetControlSite())->AddRef();
+        m_browser.GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&m_pObject));
+        GetControlContainer()->SetActiveObject(&m_activeObject);
+        ::PostMessageA(m_browser.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
+        ::PostMessageA(m_hWnd, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_BROWSER_ITEM, m_browser); }
+    BOOL PreTranslateMessage(MSG* pMsg) override
+    {
+        if (pMsg->message == WM_KEYDOWN)
+            m_activeObject.m_log += "pretranslate;";
+        return CDialog::PreTranslateMessage(pMsg);
+    }
+    // An event sink map, so that the control's events are connected and must be disconnected.
+    void OnStatusTextChange(LPCTSTR) {}
+    DECLARE_EVENTSINK_MAP()
+};
+
+BEGIN_EVENTSINK_MAP(CTestDialog, CDialog)
+    ON_EVENT(CTestDialog, IDC_BROWSER_ITEM, DISPID_STATUSTEXTCHANGE, OnStatusTextChange, VTS_BSTR)
+END_EVENTSINK_MAP()
+
+// A key for the control passes the dialog's PreTranslateMessage, then the control's accelerators, and only
+// then the dialog manager, where Escape cancels the dialog. Teardown gives back every reference on either
+// side, once: the site its interfaces of the control and the active object; the control its client site,
+// in-place site, frame and event sink.
 TEST(ControlHostTest, KeysReachTheActiveControlFirstAndTeardownGivesBackEveryReference)
 {
+    // What AfxWinMain does around InitInstance: the dialog comes from this program's resources.
+    AfxWinInit(::GetModuleHandleA(nullptr));
+    AfxEnableControlContainer();
     for (bool take : {true, false}) {
         SCOPED_TRACE(take);
-        CTestDialog dlg(IDD_BROWSER);
-        CFakeActiveObject activeObject(dlg.m_log, take);
-        COleControlSite* pSite = nullptr;
-        IOleObject* pObject = nullptr;
-        dlg.afterBind = [&](CTestDialog& d) {
-            (pSite = d.m_browser.GetControlSite())->AddRef();
-            d.m_browser.GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&pObject));
-            d.GetControlContainer()->SetActiveObject(&activeObject);
-            ::PostMessageA(d.m_browser.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 1);
-        };
-        dlg.done = [&] { return dlg.m_log.find("control27;") != std::string::npos; };
+        CTestDialog dlg(take);
         EXPECT_EQ(take ? IDOK : IDCANCEL, dlg.DoModal());
-        EXPECT_NE(std::string::npos, dlg.m_log.find("pretranslate;control27;")) << dlg.m_log;
-
-        ASSERT_TRUE(pSite != nullptr && pObject != nullptr);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, "pretranslate;control27;", dlg.m_activeObject.m_log);
+        ASSERT_NE(nullptr, dlg.m_pObject);
         EXPECT_EQ(nullptr, dlg.m_browser.GetControlSite());
         IOleClientSite* pClientSite = reinterpret_cast<IOleClientSite*>(1);
-        pObject->GetClientSite(&pClientSite);
+        dlg.m_pObject->GetClientSite(&pClientSite);
         EXPECT_EQ(nullptr, pClientSite);
-        EXPECT_EQ(0u, pSite->Release()) << "references to the site remain";
-        EXPECT_EQ(0u, pObject->Release()) << "references to the control remain";
-        EXPECT_EQ(1, activeObject.m_cRef) << "active object references kept (above 1) or given back twice";
+        EXPECT_EQ(0u, dlg.m_pSite->Release()) << "references to the site remain";
+        EXPECT_EQ(0u, dlg.m_pObject->Release()) << "references to the control remain";
+        EXPECT_EQ(1, dlg.m_activeObject.m_cRef) << "active object references kept (above 1) or given back twice";
     }
+    AfxWinTerm();
 }
 
 }  // namespace

@@ -1,26 +1,10 @@
-#include "FrameworkTest.h"
 #include <exdispid.h>
 #include <gtest/gtest.h>
-#include <string>
+#include "framework/Afx.h"
 
 namespace {
 
-// What AfxWinMain does around InitInstance, for a program whose entry point is GoogleTest's main;
-// the application object is the product's test one (ProductGlobals.cpp).
-class FrameworkEnvironment : public ::testing::Environment
-{
-    void SetUp() override
-    {
-        AfxWinInit(::GetModuleHandleA(nullptr));
-        AfxEnableControlContainer();
-    }
-    void TearDown() override { AfxWinTerm(); }
-};
-::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new FrameworkEnvironment);
-
-const UINT kCommandA = 0x4000;
-const UINT kCommandB = 0x4001;
-const UINT kControl = 7;
+const UINT kCommandA = 0x4000, kCommandB = 0x4001, kControl = 7;
 const HCURSOR kDragCursor = reinterpret_cast<HCURSOR>(static_cast<INT_PTR>(0x1234));
 IDispatch* const kPage = reinterpret_cast<IDispatch*>(static_cast<INT_PTR>(0x4321));
 
@@ -57,7 +41,7 @@ END_EVENTSINK_MAP()
 class CDerivedWnd : public CRecordingWnd
 {
 public:
-    VARIANT* m_pExpectedUrl = nullptr;
+    VARIANT* m_pUrl = nullptr;
     void OnTimer(UINT_PTR nIDEvent) { Log("derived.timer", nIDEvent); }
     HCURSOR OnQueryDragIcon()
     {
@@ -68,9 +52,9 @@ public:
     void OnClose() { Log("derived.close", 0); }
     void OnCommandB() { Log("derived.commandB", 0); }
     void OnStatusTextChange(LPCTSTR lpszText) { Log("derived.status", lpszText); }
-    void OnDocumentComplete(LPDISPATCH pDisp, VARIANT* URL)
+    void OnDocumentComplete(LPDISPATCH pDisp, VARIANT* pUrl)
     {
-        Log("derived.complete", std::to_string(pDisp == kPage) + std::to_string(URL == m_pExpectedUrl));
+        Log("derived.complete", std::to_string(pDisp == kPage) + std::to_string(pUrl == m_pUrl));
     }
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
@@ -89,75 +73,49 @@ BEGIN_EVENTSINK_MAP(CDerivedWnd, CRecordingWnd)
     ON_EVENT(CDerivedWnd, kControl, DISPID_DOCUMENTCOMPLETE, CDerivedWnd::OnDocumentComplete, VTS_DISPATCH VTS_PVARIANT)
 END_EVENTSINK_MAP()
 
-struct DispatchCase
+// Messages sent to the window, and events as the control fires them (DISPPARAMS hold the arguments last
+// first), reach the most derived entry with their parameters; anything else goes on to the default.
+TEST(MessageMapTest, MessagesAndEventsReachTheMostDerivedEntry)
 {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    const char* calls;
-    LRESULT result;
-};
-
-const DispatchCase kDispatchCases[] = {
-    {WM_TIMER, 7, 0, "derived.timer7;", 0},
-    {WM_SYSCOMMAND, SC_KEYMENU, 0x50006, "base.syscommand61696;lparam327686;", 0},
-    {WM_QUERYDRAGICON, 0, 0, "derived.querydragicon0;", 0x1234},
-    {WM_DROPFILES, 0x5678, 0, "derived.dropfiles22136;", 0},
-    {WM_COMMAND, kCommandA, 0, "base.commandA0;", 0},                    // a menu command
-    {WM_COMMAND, MAKEWPARAM(kCommandB, 1), 0, "derived.commandB0;", 0},  // an accelerator
-    {WM_COMMAND, MAKEWPARAM(kCommandB, BN_CLICKED), 1, "derived.commandB0;", 0},
-    {WM_COMMAND, MAKEWPARAM(kCommandB, BN_SETFOCUS), 1, "", 0},
-    {WM_GETTEXTLENGTH, 0, 0, "", 9},  // unmapped: the platform's default processing
-    // Default() in the handler goes on with the platform's processing, which sends WM_CLOSE.
-    {WM_SYSCOMMAND, SC_CLOSE, 0, "base.syscommand61536;lparam0;derived.close0;", 0},
-};
-
-TEST(MessageMapTest, DispatchesToTheMostDerivedEntry)
-{
-    for (const DispatchCase& c : kDispatchCases) {
-        SCOPED_TRACE(&c - kDispatchCases);
+    // clang-format off
+    const struct { UINT message; WPARAM wParam; LPARAM lParam; const char* calls; LRESULT result; } messages[] = {
+        {WM_TIMER, 7, 0, "derived.timer7;", 0}, {WM_DROPFILES, 0x5678, 0, "derived.dropfiles22136;", 0},
+        {WM_SYSCOMMAND, SC_KEYMENU, 0x50006, "base.syscommand61696;lparam327686;", 0},
+        {WM_QUERYDRAGICON, 0, 0, "derived.querydragicon0;", 0x1234},
+        {WM_COMMAND, kCommandA, 0, "base.commandA0;", 0},                    // a menu command
+        {WM_COMMAND, MAKEWPARAM(kCommandB, 1), 0, "derived.commandB0;", 0},  // an accelerator
+        {WM_COMMAND, MAKEWPARAM(kCommandB, BN_CLICKED), 1, "derived.commandB0;", 0},
+        {WM_COMMAND, MAKEWPARAM(kCommandB, BN_SETFOCUS), 1, "", 0},
+        {WM_GETTEXTLENGTH, 0, 0, "", 9},  // unmapped: the platform's default processing
+        // Default() in the handler goes on with the platform's processing, which sends WM_CLOSE.
+        {WM_SYSCOMMAND, SC_CLOSE, 0, "base.syscommand61536;lparam0;derived.close0;", 0},
+    };
+    VARIANT url, visible, status, complete[2];
+    V_VT(&url) = VT_BSTR;                        V_BSTR(&url) = ::SysAllocString(L"http://127.0.0.1/");
+    V_VT(&visible) = VT_BOOL;                    V_BOOL(&visible) = VARIANT_TRUE;
+    V_VT(&status) = VT_BSTR;                     V_BSTR(&status) = ::SysAllocString(L"完成 \u8bd5\u8863\u95f4");
+    V_VT(&complete[0]) = VT_VARIANT | VT_BYREF;  V_VARIANTREF(&complete[0]) = &url;
+    V_VT(&complete[1]) = VT_DISPATCH;            V_DISPATCH(&complete[1]) = kPage;
+    const struct { UINT ctrl; DISPID dispid; VARIANT* args; UINT nArgs; HRESULT hr; const char* calls; } events[] = {
+        {kControl, DISPID_ONVISIBLE, &visible, 1, S_OK, "base.visible1;"},
+        {kControl, DISPID_STATUSTEXTCHANGE, &status, 1, S_OK, "derived.status完成 试衣间;"},
+        {kControl, DISPID_DOCUMENTCOMPLETE, complete, 2, S_OK, "derived.complete11;"},
+        {kControl, 9999, nullptr, 0, S_FALSE, ""}, {kControl + 2, DISPID_ONVISIBLE, &visible, 1, S_FALSE, ""},
+        {kControl, DISPID_STATUSTEXTCHANGE, nullptr, 0, DISP_E_BADPARAMCOUNT, ""},
+        {kControl, DISPID_ONVISIBLE, &url, 1, DISP_E_TYPEMISMATCH, ""},  // no yes-or-no in the text
+    };
+    // clang-format on
+    for (const auto& c : messages) {
+        SCOPED_TRACE(testing::Message() << "message " << (&c - messages));
         CDerivedWnd wnd;
         ASSERT_TRUE(wnd.Create("STATIC", "recording", WS_OVERLAPPEDWINDOW, RECT{0, 0, 200, 100}, nullptr, 0));
         EXPECT_EQ(c.result, wnd.SendMessage(c.message, c.wParam, c.lParam));
         EXPECT_EQ(c.calls, wnd.m_calls);
     }
-}
-
-// Events as the control fires them: DISPPARAMS hold the arguments last first.
-TEST(EventSinkMapTest, CallsTheHandlerWithConvertedArguments)
-{
-    VARIANT url, visible, status, complete[2];
-    V_VT(&url) = VT_BSTR;
-    V_BSTR(&url) = ::SysAllocString(L"http://127.0.0.1/");
-    V_VT(&visible) = VT_BOOL;
-    V_BOOL(&visible) = VARIANT_TRUE;
-    V_VT(&status) = VT_BSTR;
-    V_BSTR(&status) = ::SysAllocString(L"完成 \u8bd5\u8863\u95f4");
-    V_VT(&complete[0]) = VT_VARIANT | VT_BYREF;
-    V_VARIANTREF(&complete[0]) = &url;
-    V_VT(&complete[1]) = VT_DISPATCH;
-    V_DISPATCH(&complete[1]) = kPage;
-    const struct
-    {
-        UINT ctrl;
-        DISPID dispid;
-        VARIANT* args;
-        UINT nArgs;
-        HRESULT hr;
-        const char* calls;
-    } cases[] = {
-        {kControl, DISPID_ONVISIBLE, &visible, 1, S_OK, "base.visible1;"},
-        {kControl, DISPID_STATUSTEXTCHANGE, &status, 1, S_OK, "derived.status完成 试衣间;"},
-        {kControl, DISPID_DOCUMENTCOMPLETE, complete, 2, S_OK, "derived.complete11;"},
-        {kControl, 9999, nullptr, 0, S_FALSE, ""},
-        {kControl + 2, DISPID_ONVISIBLE, &visible, 1, S_FALSE, ""},
-        {kControl, DISPID_STATUSTEXTCHANGE, nullptr, 0, DISP_E_BADPARAMCOUNT, ""},
-        {kControl, DISPID_ONVISIBLE, &url, 1, DISP_E_TYPEMISMATCH, ""},  // no yes-or-no in the text
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
+    for (const auto& c : events) {
+        SCOPED_TRACE(testing::Message() << "event " << (&c - events));
         CDerivedWnd sink;
-        sink.m_pExpectedUrl = &url;
+        sink.m_pUrl = &url;
         DISPPARAMS params = {c.args, nullptr, c.nArgs, 0};
         EXPECT_EQ(c.hr, sink.OnEvent(c.ctrl, c.dispid, &params));
         EXPECT_EQ(c.calls, sink.m_calls);

@@ -4,13 +4,5 @@
 #include "framework/Afx.h"
 #include "update/UpdateAgent.h"
 
-namespace {
-class CTestApp : public CWinApp
-{
-public:
-    CTestApp() : CWinApp(nullptr) {}
-};
-}  // namespace
-
-CTestApp theTestApp;
+CWinApp theTestApp;
 CUpdateAgent g_updateAgent;
