@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -17,7 +18,6 @@
 #include "support/WindowFinder.h"
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
-
 namespace {
 
 const char kVersionTarget[] = QUOREL_UPDATE_PATH "update.txt";
@@ -45,10 +45,24 @@ std::string Image(const Variant& copy)
                        : VariantExe(copy.build);
 }
 
-// The file is that copy, byte for byte; for no copy, there is no file.
-bool SameImage(const std::string& path, const Variant& copy)
+std::string Name(const Variant& copy)
 {
-    return copy.build ? ReadWholeFile(path) == ReadWholeFile(Image(copy)) : !FileExists(path);
+    if (!copy.build)
+        return "no file";
+    return copy.signer ? std::string(copy.build) + "-" + copy.signer : copy.build;
+}
+
+// Which of the copies the file is, byte for byte; a short file reads as its text.
+std::string Identify(const std::string& path, std::initializer_list<Variant> copies)
+{
+    if (!FileExists(path))
+        return Name(kNoCopy);
+    const std::string data = ReadWholeFile(path);
+    for (const Variant& copy : copies) {
+        if (copy.build && data == ReadWholeFile(Image(copy)))
+            return Name(copy);
+    }
+    return data.size() < 100 ? data : std::to_string(data.size()) + " bytes of another file";
 }
 
 ULONGLONG LastWrite(const std::string& path)
@@ -58,17 +72,11 @@ ULONGLONG LastWrite(const std::string& path)
     return ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
 }
 
-// Entries of the folder that were not there before, but for those allowed.
-std::vector<std::string> NewEntries(const std::string& folder, const std::vector<std::string>& before,
-                                    std::initializer_list<const char*> allowed)
+std::vector<std::string> Unknown(const std::string& folder, const std::vector<std::string>& known)
 {
-    std::vector<std::string> added;
-    for (const std::string& entry : ListFolder(folder)) {
-        if (!std::count(before.begin(), before.end(), entry) &&
-            std::none_of(allowed.begin(), allowed.end(), [&](const char* name) { return entry == name; }))
-            added.push_back(entry);
-    }
-    return added;
+    std::vector<std::string> entries = ListFolder(folder);
+    std::erase_if(entries, [&](const std::string& entry) { return std::count(known.begin(), known.end(), entry); });
+    return entries;
 }
 
 // Looks at the machine over and over on a thread of its own while the copy runs, until stopped.
@@ -109,10 +117,9 @@ void WatchDownload(Progress progress, HWND window, DWORD shell)
         const DWORD_PTR before = position();
         EXPECT_TRUE(WaitUntil([&] { return position() > before; })) << "the bar stood still at " << before;
         EXPECT_FALSE(IsWindowEnabled(window)) << "the main window takes input during the download";
-        for (HWND answering : {dialog, window}) {
-            DWORD_PTR ignored = 0;
+        DWORD_PTR ignored = 0;
+        for (HWND answering : {dialog, window})
             EXPECT_TRUE(SendMessageTimeoutA(answering, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored));
-        }
     }
     if (progress == Progress::Cancelled)
         PressButton(dialog, IDCANCEL);
@@ -130,9 +137,7 @@ void CheckLooks(HWND window)
     GetClientRect(window, &client);
     GetWindowRect(browser, &control);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&control), 2);
-    EXPECT_EQ(0, control.left);
-    EXPECT_EQ(0, control.top);
-    EXPECT_EQ(client.right, control.right);
+    EXPECT_EQ((std::vector<LONG>{0, 0, client.right}), (std::vector<LONG>{control.left, control.top, control.right}));
     EXPECT_GT(control.bottom, 400);
     // One dialog unit high, whatever the font makes of it.
     EXPECT_GE(client.bottom - control.bottom, 1);
@@ -153,8 +158,9 @@ public:
     ~ScenarioRun() { Undo(); }
     void Run()
     {
-        for (void (ScenarioRun::*phase)() : {&ScenarioRun::PrepareMachine, &ScenarioRun::PrepareServer,
-                                             &ScenarioRun::Launch, &ScenarioRun::DriveWindow, &ScenarioRun::Close}) {
+        for (void (ScenarioRun::*phase)() :
+             {&ScenarioRun::PrepareMachine, &ScenarioRun::ChangeSettings, &ScenarioRun::PrepareServer,
+              &ScenarioRun::Launch, &ScenarioRun::DriveWindow, &ScenarioRun::Close}) {
             (this->*phase)();
             if (testing::Test::HasFatalFailure() || testing::Test::IsSkipped())
                 return;
@@ -165,395 +171,385 @@ public:
     }
 
 private:
-    void PrepareMachine();
-    void PrepareServer();
-    void Launch();
-    void DriveWindow();
-    void Close();
-    void VerifyFiles();
-    void VerifyShortcuts();
-    void VerifyRequests();
-    void Undo();     // puts back what the row changed outside its own folders, last change first
-    void Intrude();  // another process at each new file beside the copy: it may read, never change one
-    bool Requested(const std::string& target) const;
-    DWORD Newcomer(const std::string& image, DWORD old) const;
+    void PrepareMachine()
+    {
+        KillProcesses(kInstalledExeName);
+        ResetInstallState();
+        ASSERT_TRUE(CopyTo(VariantExe(kV3210.build), elsewhere.File(kInstalledExeName)));
+        if (s.installed.build) {
+            ASSERT_TRUE(MakeDirs(InstallFolder()));
+            ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
+        }
+        if (s.installed.build && s.placed) {
+            ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
+        }
+        for (const std::string& group : s.groups ? ProgramGroups() : std::vector<std::string>())
+            ASSERT_TRUE(MakeDirs(group)) << group;
+        s.quickLaunch ? (void)MakeDirs(QuickLaunchFolder()) : RemoveTree(QuickLaunchFolder());
+
+        folder = s.fromInstallPath ? InstallFolder() : app.Path();
+        // A leading '*' pads the name so that the path has 257 characters: beyond the command-line copy.
+        std::string name = s.fileName;
+        if (name[0] == '*') {
+            name.replace(0, 1, 257 - folder.size() - name.size() + 1, 'd');
+            ASSERT_TRUE(MakeDirs(folder + name.substr(0, name.rfind('\\'))));
+        }
+        exe = folder + name;
+        backup = folder + kBackupName;
+        if (!s.fromInstallPath) {
+            ASSERT_TRUE(CopyTo(Image(s.running), exe));
+        }
+        if (s.held == Held::Backup) {
+            ASSERT_TRUE(WriteWholeFile(backup, kEarlierBackup));
+        }
+        if (s.held != Held::Nothing) {
+            const std::string path = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
+            // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
+            held.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.IsValid());
+        }
+        // Under the long folder the install path would not fit in MAX_PATH.
+        longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
+        ASSERT_TRUE(MakeDirs(longFolder));
+        tempBefore = ListFolder(TempFolder());
+        // What may stand beside the copy: what stood there, the backup and the shortcut marker.
+        known = ListFolder(folder);
+        known.insert(known.end(), {kBackupName, kShortcutFileName});
+    }
+
+    // What the row changes outside its own folders, each with the step that puts it back.
+    void ChangeSettings()
+    {
+        if (s.commonAppData) {
+            const std::string value = strcmp(s.commonAppData, "long") ? s.commonAppData : longFolder;
+            char saved[1024] = "";
+            DWORD size = sizeof saved, type = 0;
+            ASSERT_FALSE(RegGetValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND,
+                                      &type, saved, &size));
+            ASSERT_FALSE(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", REG_EXPAND_SZ,
+                                         value.c_str(), DWORD(value.size() + 1)));
+            undo.push_back(
+                [=] { RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", type, saved, size); });
+        }
+        if (s.plantedDll) {
+            // Wine asked to prefer it for Quorel.exe, as Windows would (not version.dll: Wine's user32 imports
+            // it). A WINEDLLOVERRIDES set here would not reach the copy.
+            const std::string dll = InstallFolder() + "wininet.dll";
+            ASSERT_TRUE(CopyTo(QUOREL_PLANTED_DIR "wininet.dll", dll));
+            ASSERT_FALSE(RegSetKeyValueA(HKEY_CURRENT_USER, (kWineAppDefaults + std::string("\\DllOverrides")).c_str(),
+                                         "wininet", REG_SZ, "native,builtin", sizeof "native,builtin"));
+            undo.push_back([dll] {
+                EXPECT_FALSE(FileExists(dll + ".loaded")) << "the planted wininet.dll was loaded";
+                RegDeleteTreeA(HKEY_CURRENT_USER, kWineAppDefaults);
+                DeleteFileA((dll + ".loaded").c_str());
+                DeleteFileA(dll.c_str());
+            });
+        }
+        if (!s.otherDrive)
+            return;
+        // The drive the test wrapper maps to a folder on a file system of its own.
+        const std::string otherTemp = "T:\\quorel-temp\\";
+        if (GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR)
+            GTEST_SKIP() << "no drive T: on another file system";
+        RemoveTree(otherTemp);
+        ASSERT_TRUE(MakeDirs(otherTemp));
+        const std::string savedTemp = TempFolder();
+        for (const char* variable : {"TMP", "TEMP"})
+            SetEnvironmentVariableA(variable, otherTemp.c_str());
+        undo.push_back([savedTemp] {
+            for (const char* variable : {"TMP", "TEMP"})
+                SetEnvironmentVariableA(variable, savedTemp.c_str());
+        });
+        // Each look at the running path finds nothing there, or one of the two images whole.
+        sampler = Repeatedly([this, otherTemp, old = ReadWholeFile(exe), update = ReadWholeFile(Image(s.exe))] {
+            ++looks;
+            const std::string data = ReadWholeFile(exe);
+            partial += !data.empty() && data != old && data != update;
+            const std::vector<std::string> put = ListFolder(otherTemp);
+            if (!put.empty() && putOnOtherDrive.empty())
+                putOnOtherDrive = put.front();
+        });
+    }
+
+    void PrepareServer()
+    {
+        server.reset(new HttpServer(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1))));
+        ASSERT_TRUE(server->Ok());
+        HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
+        HttpResponse executable{s.exe.build ? 200 : 404, "application/octet-stream",
+                                s.exe.build ? ReadWholeFile(Image(s.exe)) : ""};
+        if (s.shape)
+            s.shape(version, executable);
+        if (s.redirect) {
+            server->SetPrefix(s.redirect, version);
+            version = {302};
+            version.location = "http://" QUOREL_TEST_HOST + std::string(s.redirect);
+        }
+        server->SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
+        server->SetPrefix(kVersionTarget, version);
+        server->SetPrefix(QUOREL_UPDATE_PATH, executable);
+    }
+
+    void Launch()
+    {
+        if (s.installedRuns) {
+            ASSERT_TRUE(installedCopy.Start(InstalledExe(), InstalledExe()));
+            ASSERT_TRUE(WaitForWindow(Caption(s.installed).c_str(), "#32770", kWaitMs, installedCopy.Pid()));
+        }
+        std::string commandLine = s.commandLine;
+        if (commandLine.find("%s") != std::string::npos)
+            commandLine.replace(commandLine.find("%s"), 2, exe);
+        ASSERT_TRUE(started.Start(exe, commandLine, elsewhere.Path()));
+        // The started copy holds the window, or the installed copy it handed over to.
+        shell = started.Pid();
+        if (s.end == End::HandsOver) {
+            ASSERT_TRUE(started.WaitExit()) << "the started copy did not hand over";
+            ASSERT_TRUE(WaitUntil([&] { return (shell = Newcomer(InstalledExe(), 0)) != 0; })) << "nothing started";
+        }
+        window = WaitForWindow(Caption(s.running).c_str(), "#32770", kWaitMs, shell);
+        ASSERT_TRUE(window) << "no main window";
+        // Held while it runs, for its exit code: a fault in the teardown ends it with an exception's code.
+        shellProcess.Reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell));
+        EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(s.running)); })) << WebTarget(s.running);
+    }
+
+    void DriveWindow()
+    {
+        const DWORD opened = GetTickCount();
+        if (s.trigger.message == kRealTimer) {
+            PostMessageA(window, WM_TIMER, 2, 0);  // another timer's tick is only passed on
+            EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }, kUpdateDelayMs + 10000));
+            EXPECT_GE(GetTickCount() - opened, kUpdateDelayMs - 2000) << "the update check did not wait for its timer";
+        } else if (s.trigger.message == WM_KEYDOWN) {
+            // To the dialog and to the control, where the focus is.
+            for (HWND target : {window, FindWindowExA(window, nullptr, nullptr, nullptr)}) {
+                PostMessageA(target, WM_KEYDOWN, s.trigger.wParam, 1);
+                PostMessageA(target, WM_KEYUP, s.trigger.wParam, 0xC0000001);
+            }
+        } else if (s.trigger.message) {
+            PostMessageA(window, s.trigger.message, s.trigger.wParam, 0);
+        }
+        const DWORD triggered = GetTickCount();
+        DWORD answered = triggered;
+        if (s.intruder)
+            intruder = Repeatedly([this] { Intrude(); });
+        for (const Box& expected : s.boxes) {
+            SCOPED_TRACE(expected.caption);
+            HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
+            ASSERT_TRUE(box) << "the box did not appear";
+            EXPECT_GE(GetTickCount() - answered, expected.notBeforeMs) << "the box came too soon";
+            EXPECT_EQ(expected.text, MessageBoxText(box));
+            EXPECT_EQ(expected.buttons, BoxButtons(box));
+            EXPECT_EQ(std::string("icon=") + expected.icon, Probe(box));
+            EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
+            Answer(box, expected.answer);
+            answered = GetTickCount();
+            ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
+            if (s.progress != Progress::None && &expected == &s.boxes.front())
+                WatchDownload(s.progress, window, shell);
+            // How long a scanner holds the file: the update must wait it out.
+            if (s.held == Held::ImageBriefly && held.IsValid()) {
+                Sleep(3000);
+                held.Reset();
+            }
+            // After the last box of a restart the window closes.
+            DWORD_PTR ignored = 0;
+            if (s.answersMs && !(s.end == End::Restarts && &expected == &s.boxes.back())) {
+                EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
+            }
+        }
+        if (s.maxMs && s.boxes.empty()) {
+            // A silent check holds the window until it ends: a tick posted behind it is handled only then.
+            EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }));
+            PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
+            EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; })) << "the check never ended";
+        }
+        if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver)) {
+            EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the end of the check";
+        }
+    }
+
+    void Close()
+    {
+        if (s.end == End::Stays || s.end == End::HandsOver) {
+            // A tick posted behind a message is handled after it: its request shows the message was handled.
+            const size_t checks = server->Count(kVersionTarget);
+            if (s.trigger.message && s.trigger.message != WM_TIMER && s.trigger.message != kRealTimer) {
+                PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
+                EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > checks; })) << "the message hung";
+            }
+            DWORD_PTR ignored = 0;
+            EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored)) << "not responding";
+            for (const char* caption :
+                 {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
+                EXPECT_EQ(nullptr, FindTopWindow(caption, "#32770", shell)) << "an unexpected window: " << caption;
+            EXPECT_TRUE(IsWindowEnabled(window));
+            EXPECT_TRUE(IsWindowVisible(window));
+            if (s.looks)
+                CheckLooks(window);
+            if (s.trigger.message == kRealTimer) {
+                EXPECT_FALSE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; }, kUpdateDelayMs + 2000))
+                    << "the timer fired again";
+            }
+            PostMessageA(window, WM_CLOSE, 0, 0);  // closed now, it starts nothing
+        }
+        DWORD exitCode = STILL_ACTIVE;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(shellProcess.Get(), kWaitMs)) << "the window did not close";
+        GetExitCodeProcess(shellProcess.Get(), &exitCode);
+        EXPECT_EQ(0u, exitCode);
+        if (s.end == End::Restarts) {
+            DWORD restarted = 0;
+            EXPECT_TRUE(WaitUntil([&] { return (restarted = Newcomer(exe, shell)) != 0; })) << "no restart";
+            EXPECT_TRUE(WaitForWindow(Caption(final).c_str(), "#32770", kWaitMs, restarted));
+            EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(final)); }));
+            EXPECT_EQ(0u, ProcessesOf(elsewhere.File(kInstalledExeName)).size()) << "the decoy was started";
+        } else {
+            EXPECT_EQ(0u, Newcomer(exe, shell) + Newcomer(kInstalledExeName, shell)) << "a copy was started";
+        }
+        if (s.installedRuns) {
+            EXPECT_TRUE(installedCopy.Running()) << "the running installed copy ended";
+        }
+        KillProcesses(kInstalledExeName);
+        Undo();
+        held.Reset();
+    }
+
+    void VerifyFiles()
+    {
+        intruder = {};  // stops and joins
+        sampler = {};
+        EXPECT_EQ(s.intruder, !intruded.empty()) << "new files beside the copy that the intruder found";
+        intruded.clear();
+        EXPECT_EQ("", changed);
+        EXPECT_EQ(0, partial) << "part of a file at the running path, in " << looks << " looks";
+        EXPECT_EQ("", putOnOtherDrive) << "put in the temporary folder on the other drive";
+        const std::string backedUp = s.after == After::Updated      ? Name(s.running)
+                                     : s.after == After::RolledBack ? Name(s.exe)
+                                     : s.held == Held::Backup       ? kEarlierBackup
+                                                                    : Name(kNoCopy);
+        std::map<std::string, std::string> expected = {{exe, Name(final)}, {backup, backedUp}}, actual;
+        // A running installed copy is never replaced.
+        if (!s.fromInstallPath)
+            expected[InstalledExe()] = Name(s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed);
+        for (const auto& [path, name] : expected)
+            actual[path] = Identify(path, {s.installed, s.running, s.exe});
+        EXPECT_EQ(expected, actual);
+        const std::vector<std::string> none;
+        EXPECT_EQ(none, Unknown(InstallFolder(), {kInstalledExeName, kShortcutFileName, kBackupName}));
+        EXPECT_EQ(none, Unknown(folder, known)) << "left beside the copy";
+        EXPECT_EQ(none, Unknown(TempFolder(), tempBefore)) << "left in the temporary folder";
+        EXPECT_EQ(none, ListFolder(longFolder));
+    }
+
+    void VerifyShortcuts()
+    {
+        const std::string marker = InstallFolder() + kShortcutFileName;
+        const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kLinkInFolder;
+        const std::string quickLaunch = SpecialFolder(CSIDL_APPDATA) + kLinkInQuickLaunch;
+        const std::string shellExe = s.end == End::HandsOver ? InstalledExe() : exe;
+        for (const std::string& link : ShortcutLinks()) {
+            SCOPED_TRACE(link);
+            // The marker only where the install folder exists, Quick Launch only where its folder does.
+            const bool placed =
+                s.links ? !(link == marker && !DirExists(InstallFolder())) && !(link == quickLaunch && !s.quickLaunch)
+                        : link == marker && s.installed.build && s.placed;
+            EXPECT_EQ(placed, FileExists(link));
+            const LinkInfo info = ReadLink(link);
+            if (!s.links || !info.ok)
+                continue;
+            // The desktop shortcut names the running executable less its last four characters.
+            EXPECT_EQ(link == desktop ? shellExe.substr(0, shellExe.size() - 4) : InstalledExe(), info.path);
+            EXPECT_LE(LastWrite(marker), LastWrite(link)) << "written before the marker";
+        }
+        for (const std::string& group : ProgramGroups())
+            EXPECT_EQ(s.groups || s.links, DirExists(group)) << group;
+        EXPECT_EQ(s.quickLaunch, DirExists(QuickLaunchFolder()));
+    }
+
+    void VerifyRequests()
+    {
+        const size_t versionRequests = server->Count(kVersionTarget);
+        if (s.versionRequests >= 0) {
+            EXPECT_EQ(size_t(s.versionRequests), versionRequests) << "requests for the version file";
+        }
+        if (s.exeRequests >= 0) {
+            EXPECT_EQ(size_t(s.exeRequests), server->Count(QUOREL_UPDATE_PATH) - versionRequests)
+                << "requests for the executable";
+        }
+        const std::string agent = "\r\nUser-Agent: " + std::string(kAgentName) + "\r\n";
+        for (const HttpRequest& request : server->Requests()) {
+            if (request.target.compare(0, 8, QUOREL_UPDATE_PATH) == 0) {
+                EXPECT_NE(std::string::npos, request.head.find(agent)) << request.head;
+            }
+        }
+        ResetInstallState();
+    }
+
+    // Puts back what the row changed outside its own folders, last change first.
+    void Undo()
+    {
+        for (; !undo.empty(); undo.pop_back())
+            undo.back()();
+    }
+
+    // Another process at each new file beside the copy: it may read, never change one.
+    void Intrude()
+    {
+        for (const std::string& entry : ListFolder(folder)) {
+            if (std::count(known.begin(), known.end(), entry))
+                continue;
+            const std::string path = folder + entry;
+            CKernelHandle reader(
+                CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+            if (reader.IsValid() && !intruded.count(entry))
+                intruded.emplace(entry, std::move(reader));
+            CKernelHandle writer(
+                CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+            const char* change = writer.IsValid()                                          ? "opened for writing: "
+                                 : MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) ? "moved: "
+                                 : DeleteFileA(path.c_str())                               ? "deleted: "
+                                                                                           : nullptr;
+            if (change && changed.empty())
+                changed = change + entry;
+        }
+        Sleep(5);  // a scanner's pace, not a wait for anything
+    }
+
+    bool Requested(const std::string& target) const
+    {
+        const std::vector<HttpRequest> all = server->Requests();
+        return std::any_of(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target == target; });
+    }
+
+    // A process of that image started by the copy: neither the old one nor the installed copy already running.
+    DWORD Newcomer(const std::string& image, DWORD old) const
+    {
+        for (DWORD pid : ProcessesOf(image)) {
+            if (pid != old && pid != installedCopy.Pid())
+                return pid;
+        }
+        return 0;
+    }
 
     const Scenario& s;
-    TempDir app;
-    TempDir elsewhere;  // the current directory, with a decoy that a restart must never start
+    const Variant& final = s.after == After::Updated ? s.exe : s.running;  // at the started copy's path in the end
+    TempDir app, elsewhere;  // elsewhere: the current directory, with a decoy that a restart must never start
     std::string folder, exe, backup, longFolder;
-    std::vector<std::string> tempBefore, folderBefore;
+    std::vector<std::string> tempBefore, known;
     std::vector<std::function<void()>> undo;
     CKernelHandle held;
     std::unique_ptr<HttpServer> server;
-    ChildProcess installedCopy;
-    ChildProcess started;
+    ChildProcess installedCopy, started;
     DWORD shell = 0;  // the process that ends up holding the window
     HWND window = nullptr;
     CKernelHandle shellProcess;
     // What the watchers found; they stop before any of it goes.
-    std::vector<std::string> intruded;
-    std::vector<CKernelHandle> intruderReads;  // each new file stays open for reading, as a scanner holds it
-    std::string changed;                       // the first change the intruder made
+    std::map<std::string, CKernelHandle> intruded;  // each new file stays open for reading, as a scanner holds it
+    std::string changed;                            // the first change the intruder made
     int looks = 0, partial = 0;
     std::string putOnOtherDrive;
     std::jthread intruder, sampler;
 };
-
-void ScenarioRun::PrepareMachine()
-{
-    KillProcesses(kInstalledExeName);
-    ResetInstallState();
-    ASSERT_TRUE(CopyTo(VariantExe(kV3210.build), elsewhere.File(kInstalledExeName)));
-    if (s.installed.build || s.placed) {
-        ASSERT_TRUE(MakeDirs(InstallFolder()));
-    }
-    if (s.installed.build) {
-        ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
-    }
-    if (s.placed) {
-        ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
-    }
-    for (const std::string& group : ProgramGroups())
-        ASSERT_TRUE(!s.groups || MakeDirs(group)) << group;
-    s.quickLaunch ? (void)MakeDirs(QuickLaunchFolder()) : RemoveTree(QuickLaunchFolder());
-
-    folder = s.fromInstallPath ? InstallFolder() : app.Path();
-    // A leading '*' pads the name so that the path has 257 characters: beyond the command-line copy.
-    std::string name = s.fileName;
-    if (name[0] == '*') {
-        name.replace(0, 1, 257 - folder.size() - name.size() + 1, 'd');
-        ASSERT_TRUE(MakeDirs(folder + name.substr(0, name.rfind('\\'))));
-    }
-    exe = folder + name;
-    backup = folder + kBackupName;
-    if (!s.fromInstallPath) {
-        ASSERT_TRUE(CopyTo(Image(s.running), exe));
-    }
-    if (s.held == Held::Backup) {
-        ASSERT_TRUE(WriteWholeFile(backup, kEarlierBackup));
-    }
-    if (s.held != Held::Nothing) {
-        const std::string path = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
-        // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
-        held.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held.IsValid());
-    }
-    // Under the long folder the install path would not fit in MAX_PATH.
-    longFolder = app.File(std::string(240 - app.Path().size(), 'p'));
-    ASSERT_TRUE(MakeDirs(longFolder));
-    if (s.commonAppData) {
-        const std::string value = strcmp(s.commonAppData, "long") ? s.commonAppData : longFolder;
-        char saved[1024] = "";
-        DWORD size = sizeof saved, type = 0;
-        ASSERT_FALSE(RegGetValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", RRF_RT_ANY | RRF_NOEXPAND, &type,
-                                  saved, &size));
-        ASSERT_FALSE(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", REG_EXPAND_SZ, value.c_str(),
-                                     DWORD(value.size() + 1)));
-        undo.push_back(
-            [=] { RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", type, saved, size); });
-    }
-    if (s.plantedDll) {
-        // Wine asked to prefer it for Quorel.exe, as Windows would (not version.dll: Wine's user32 imports
-        // it). A WINEDLLOVERRIDES set here would not reach the copy.
-        const std::string dll = InstallFolder() + "wininet.dll";
-        ASSERT_TRUE(CopyTo(QUOREL_PLANTED_DIR "wininet.dll", dll));
-        ASSERT_FALSE(RegSetKeyValueA(HKEY_CURRENT_USER, (kWineAppDefaults + std::string("\\DllOverrides")).c_str(),
-                                     "wininet", REG_SZ, "native,builtin", sizeof "native,builtin"));
-        undo.push_back([dll] {
-            EXPECT_FALSE(FileExists(dll + ".loaded")) << "the planted wininet.dll was loaded";
-            RegDeleteTreeA(HKEY_CURRENT_USER, kWineAppDefaults);
-            DeleteFileA((dll + ".loaded").c_str());
-            DeleteFileA(dll.c_str());
-        });
-    }
-    tempBefore = ListFolder(TempFolder());
-    folderBefore = ListFolder(folder);
-    if (!s.otherDrive)
-        return;
-    // The drive the test wrapper maps to a folder on a file system of its own.
-    const std::string otherTemp = "T:\\quorel-temp\\";
-    if (GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR)
-        GTEST_SKIP() << "no drive T: on another file system";
-    RemoveTree(otherTemp);
-    ASSERT_TRUE(MakeDirs(otherTemp));
-    const std::string savedTemp = TempFolder();
-    for (const char* variable : {"TMP", "TEMP"})
-        SetEnvironmentVariableA(variable, otherTemp.c_str());
-    undo.push_back([savedTemp] {
-        for (const char* variable : {"TMP", "TEMP"})
-            SetEnvironmentVariableA(variable, savedTemp.c_str());
-    });
-    // Each look at the running path finds nothing there, or one of the two images whole.
-    sampler = Repeatedly([this, otherTemp, old = ReadWholeFile(exe), update = ReadWholeFile(Image(s.exe))] {
-        ++looks;
-        const std::string data = ReadWholeFile(exe);
-        partial += !data.empty() && data != old && data != update;
-        const std::vector<std::string> put = ListFolder(otherTemp);
-        if (!put.empty() && putOnOtherDrive.empty())
-            putOnOtherDrive = put.front();
-    });
-}
-
-void ScenarioRun::PrepareServer()
-{
-    server.reset(new HttpServer(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1))));
-    ASSERT_TRUE(server->Ok());
-    HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
-    HttpResponse executable{s.exe.build ? 200 : 404, "application/octet-stream",
-                            s.exe.build ? ReadWholeFile(Image(s.exe)) : ""};
-    if (s.shape)
-        s.shape(version, executable);
-    if (s.redirect) {
-        server->SetPrefix(s.redirect, version);
-        version = {302};
-        version.location = "http://" QUOREL_TEST_HOST + std::string(s.redirect);
-    }
-    server->SetPrefix(QUOREL_WEBAPP_PATH, HttpResponse{200, "text/html", "<html><body>Zelmora</body></html>"});
-    server->SetPrefix(kVersionTarget, version);
-    server->SetPrefix(QUOREL_UPDATE_PATH, executable);
-}
-
-void ScenarioRun::Launch()
-{
-    if (s.installedRuns) {
-        ASSERT_TRUE(installedCopy.Start(InstalledExe(), InstalledExe()));
-        ASSERT_TRUE(WaitForWindow(Caption(s.installed).c_str(), "#32770", kWaitMs, installedCopy.Pid()));
-    }
-    std::string commandLine = s.commandLine;
-    if (commandLine.find("%s") != std::string::npos)
-        commandLine.replace(commandLine.find("%s"), 2, exe);
-    ASSERT_TRUE(started.Start(exe, commandLine, elsewhere.Path()));
-    // The started copy holds the window, or the installed copy it handed over to.
-    shell = started.Pid();
-    if (s.end == End::HandsOver) {
-        ASSERT_TRUE(started.WaitExit()) << "the started copy did not hand over";
-        ASSERT_TRUE(WaitUntil([&] { return (shell = Newcomer(InstalledExe(), 0)) != 0; })) << "nothing started";
-    }
-    window = WaitForWindow(Caption(s.running).c_str(), "#32770", kWaitMs, shell);
-    ASSERT_TRUE(window) << "no main window";
-    // Held while it runs, for its exit code: a fault in the teardown ends it with an exception's code.
-    shellProcess.Reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell));
-    EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(s.running)); })) << WebTarget(s.running);
-}
-
-void ScenarioRun::DriveWindow()
-{
-    const DWORD opened = GetTickCount();
-    if (s.trigger.message == kRealTimer) {
-        PostMessageA(window, WM_TIMER, 2, 0);  // another timer's tick is only passed on
-        EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }, kUpdateDelayMs + 10000));
-        EXPECT_GE(GetTickCount() - opened, kUpdateDelayMs - 2000) << "the update check did not wait for its timer";
-    } else if (s.trigger.message == WM_KEYDOWN) {
-        // To the dialog and to the control, where the focus is.
-        for (HWND target : {window, FindWindowExA(window, nullptr, nullptr, nullptr)}) {
-            PostMessageA(target, WM_KEYDOWN, s.trigger.wParam, 1);
-            PostMessageA(target, WM_KEYUP, s.trigger.wParam, 0xC0000001);
-        }
-    } else if (s.trigger.message) {
-        PostMessageA(window, s.trigger.message, s.trigger.wParam, 0);
-    }
-    const DWORD triggered = GetTickCount();
-    DWORD answered = triggered;
-    if (s.intruder)
-        intruder = Repeatedly([this] { Intrude(); });
-    for (const Box& expected : s.boxes) {
-        SCOPED_TRACE(expected.caption);
-        HWND box = WaitForWindow(expected.caption, "#32770", kWaitMs, shell);
-        ASSERT_TRUE(box) << "the box did not appear";
-        EXPECT_GE(GetTickCount() - answered, expected.notBeforeMs) << "the box came too soon";
-        EXPECT_EQ(expected.text, MessageBoxText(box));
-        EXPECT_EQ(expected.buttons, BoxButtons(box));
-        EXPECT_EQ(std::string("icon=") + expected.icon, Probe(box));
-        EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
-        Answer(box, expected.answer);
-        answered = GetTickCount();
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
-        if (s.progress != Progress::None && &expected == &s.boxes.front())
-            WatchDownload(s.progress, window, shell);
-        // How long a scanner holds the file: the update must wait it out.
-        if (s.held == Held::ImageBriefly && held.IsValid()) {
-            Sleep(3000);
-            held.Reset();
-        }
-        DWORD_PTR ignored = 0;
-        // After the last box of a restart the window closes.
-        const bool closing = s.end == End::Restarts && &expected == &s.boxes.back();
-        if (s.answersMs && !closing) {
-            EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
-        }
-    }
-    if (s.maxMs && s.boxes.empty()) {
-        // A silent check holds the window until it ends: a tick posted behind it is handled only then.
-        EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }));
-        PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
-        EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; })) << "the check never ended";
-    }
-    if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver)) {
-        EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the end of the check";
-    }
-}
-
-void ScenarioRun::Close()
-{
-    if (s.end == End::Stays || s.end == End::HandsOver) {
-        // A tick posted behind a message is handled after it: its request shows the message was handled.
-        const size_t checks = server->Count(kVersionTarget);
-        if (s.trigger.message && s.trigger.message != WM_TIMER && s.trigger.message != kRealTimer) {
-            PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
-            EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > checks; })) << "the message hung";
-        }
-        DWORD_PTR ignored = 0;
-        EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored)) << "not responding";
-        for (const char* caption :
-             {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
-            EXPECT_EQ(nullptr, FindTopWindow(caption, "#32770", shell)) << "an unexpected window: " << caption;
-        EXPECT_TRUE(IsWindowEnabled(window));
-        EXPECT_TRUE(IsWindowVisible(window));
-        if (s.looks)
-            CheckLooks(window);
-        if (s.trigger.message == kRealTimer) {
-            EXPECT_FALSE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; }, kUpdateDelayMs + 2000))
-                << "the timer fired again";
-        }
-        PostMessageA(window, WM_CLOSE, 0, 0);  // closed now, it starts nothing
-    }
-    DWORD exitCode = STILL_ACTIVE;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(shellProcess.Get(), kWaitMs)) << "the window did not close";
-    GetExitCodeProcess(shellProcess.Get(), &exitCode);
-    EXPECT_EQ(0u, exitCode);
-    if (s.end == End::Restarts) {
-        DWORD restarted = 0;
-        EXPECT_TRUE(WaitUntil([&] { return (restarted = Newcomer(exe, shell)) != 0; })) << "no restart";
-        EXPECT_TRUE(WaitForWindow(Caption(s.runningAfter).c_str(), "#32770", kWaitMs, restarted));
-        EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(s.runningAfter)); }));
-        EXPECT_EQ(0u, ProcessesOf(elsewhere.File(kInstalledExeName)).size()) << "the decoy was started";
-    } else {
-        EXPECT_EQ(0u, Newcomer(exe, shell) + Newcomer(kInstalledExeName, shell)) << "a copy was started";
-    }
-    if (s.installedRuns) {
-        EXPECT_TRUE(installedCopy.Running()) << "the running installed copy ended";
-    }
-    KillProcesses(kInstalledExeName);
-    Undo();
-    held.Reset();
-}
-
-void ScenarioRun::VerifyFiles()
-{
-    intruder = {};  // stops and joins
-    sampler = {};
-    intruderReads.clear();
-    EXPECT_TRUE(!s.intruder || !intruded.empty()) << "no new file appeared beside the copy";
-    EXPECT_EQ("", changed);
-    EXPECT_EQ(0, partial) << "part of a file at the running path, in " << looks << " looks";
-    EXPECT_EQ("", putOnOtherDrive) << "put in the temporary folder on the other drive";
-    EXPECT_TRUE(SameImage(exe, s.runningAfter.build ? s.runningAfter : s.running)) << "the running path";
-    if (s.backupAfter.build)
-        EXPECT_TRUE(SameImage(backup, s.backupAfter)) << "the backup";
-    else if (s.held == Held::Backup)
-        EXPECT_EQ(kEarlierBackup, ReadWholeFile(backup));
-    else
-        EXPECT_FALSE(FileExists(backup)) << "a backup appeared";
-    // A running installed copy is never replaced.
-    if (!s.fromInstallPath) {
-        const Variant& installed = s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed;
-        EXPECT_TRUE(SameImage(InstalledExe(), installed)) << "the installed copy";
-    }
-    const std::vector<std::string> none;
-    EXPECT_EQ(none, NewEntries(InstallFolder(), none, {kInstalledExeName, kShortcutFileName, kBackupName}));
-    EXPECT_EQ(none, NewEntries(folder, folderBefore, {kBackupName, kShortcutFileName})) << "left beside the copy";
-    EXPECT_EQ(none, NewEntries(TempFolder(), tempBefore, {})) << "left in the temporary folder";
-    EXPECT_EQ(none, ListFolder(longFolder));
-}
-
-void ScenarioRun::VerifyShortcuts()
-{
-    const std::string marker = InstallFolder() + kShortcutFileName;
-    const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + kLinkInFolder;
-    const std::string quickLaunch = SpecialFolder(CSIDL_APPDATA) + kLinkInQuickLaunch;
-    const std::string shellExe = s.end == End::HandsOver ? InstalledExe() : exe;
-    for (const std::string& link : ShortcutLinks()) {
-        SCOPED_TRACE(link);
-        // The marker only where the install folder exists, Quick Launch only where its folder does.
-        const bool placed =
-            s.links ? !(link == marker && !DirExists(InstallFolder())) && !(link == quickLaunch && !s.quickLaunch)
-                    : link == marker && s.placed;
-        EXPECT_EQ(placed, FileExists(link));
-        const LinkInfo info = ReadLink(link);
-        if (!s.links || !info.ok)
-            continue;
-        // The desktop shortcut names the running executable less its last four characters.
-        EXPECT_EQ(link == desktop ? shellExe.substr(0, shellExe.size() - 4) : InstalledExe(), info.path);
-        EXPECT_LE(LastWrite(marker), LastWrite(link)) << "written before the marker";
-    }
-    for (const std::string& group : ProgramGroups())
-        EXPECT_EQ(s.groups || s.links, DirExists(group)) << group;
-    EXPECT_EQ(s.quickLaunch, DirExists(QuickLaunchFolder()));
-}
-
-void ScenarioRun::VerifyRequests()
-{
-    const size_t versionRequests = server->Count(kVersionTarget);
-    if (s.versionRequests >= 0) {
-        EXPECT_EQ(size_t(s.versionRequests), versionRequests) << "requests for the version file";
-    }
-    if (s.exeRequests >= 0) {
-        EXPECT_EQ(size_t(s.exeRequests), server->Count(QUOREL_UPDATE_PATH) - versionRequests)
-            << "requests for the executable";
-    }
-    const std::string agent = "\r\nUser-Agent: " + std::string(kAgentName) + "\r\n";
-    for (const HttpRequest& request : server->Requests()) {
-        if (request.target.compare(0, 8, QUOREL_UPDATE_PATH) == 0) {
-            EXPECT_NE(std::string::npos, request.head.find(agent)) << request.head;
-        }
-    }
-    ResetInstallState();
-}
-
-void ScenarioRun::Undo()
-{
-    for (; !undo.empty(); undo.pop_back())
-        undo.back()();
-}
-
-void ScenarioRun::Intrude()
-{
-    for (const std::string& entry : ListFolder(folder)) {
-        if (entry == kBackupName || std::count(folderBefore.begin(), folderBefore.end(), entry))
-            continue;
-        const std::string path = folder + entry;
-        CKernelHandle reader(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (reader.IsValid() && !std::count(intruded.begin(), intruded.end(), entry)) {
-            intruded.push_back(entry);
-            intruderReads.push_back(std::move(reader));
-        }
-        CKernelHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-        const char* change = writer.IsValid()                                          ? "opened for writing: "
-                             : MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) ? "moved: "
-                             : DeleteFileA(path.c_str())                               ? "deleted: "
-                                                                                       : nullptr;
-        if (change && changed.empty())
-            changed = change + entry;
-    }
-    Sleep(5);  // a scanner's pace, not a wait for anything
-}
-
-bool ScenarioRun::Requested(const std::string& target) const
-{
-    const std::vector<HttpRequest> all = server->Requests();
-    return std::any_of(all.begin(), all.end(), [&](const HttpRequest& r) { return r.target == target; });
-}
-
-// A process of that image started by the copy: neither the old one nor the installed copy already running.
-DWORD ScenarioRun::Newcomer(const std::string& image, DWORD old) const
-{
-    for (DWORD pid : ProcessesOf(image)) {
-        if (pid != old && pid != installedCopy.Pid())
-            return pid;
-    }
-    return 0;
-}
 
 }  // namespace
 

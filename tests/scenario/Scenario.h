@@ -22,7 +22,15 @@ enum class Progress
 {
     None,
     Watched,
-    Cancelled,
+    Cancelled
+};
+// What an update leaves at the started copy's path and beside it: the update and the old copy as the
+// backup, or the other way round once a release that never came up is rolled back.
+enum class After
+{
+    Unchanged,
+    Updated,
+    RolledBack
 };
 // A file another process holds open without letting it be moved, as a scanner or a running program does.
 enum class Held
@@ -35,9 +43,7 @@ enum class Held
 };
 
 // Box answers beyond the button ids.
-const int kByEnter = 100;
-const int kByEscape = 101;
-const int kByCloseBox = 102;
+const int kByEnter = 100, kByEscape = 101, kByCloseBox = 102;
 // What is done to the window: a message posted to it, or for kRealTimer nothing: the copy's own 20 s
 // timer is waited for.
 struct Trigger
@@ -91,7 +97,7 @@ struct Scenario
     const char* name;
     // The machine before the start.
     Variant installed = kV3200;           // the copy at the install path
-    bool placed = true;                   // the shortcut marker is there
+    bool placed = true;                   // the shortcut marker stands beside the installed copy
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
     const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
@@ -115,15 +121,12 @@ struct Scenario
     std::vector<Box> boxes;
     Progress progress = Progress::None;  // after the first box
     DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes, or of a silent check; 0: none
-    DWORD answersMs = 0;  // after each box (of a restart: but the last), the window answers a sent message
-                          // within this; 0: not checked
+    DWORD answersMs = 0;  // the window answers within this after each box but a restart's last; 0: unchecked
     // What stands afterwards.
     End end = End::Stays;
-    Variant runningAfter;      // the image at the started copy's path; no copy: unchanged
-    Variant backupAfter;       // beside the running copy; no copy: as it was
-    bool links = false;        // shortcuts placed, each naming the installed Quorel.exe
-    int versionRequests = -1;  // -1: not counted
-    int exeRequests = -1;
+    After after = After::Unchanged;
+    bool links = false;                          // shortcuts placed, each naming the installed Quorel.exe
+    int versionRequests = -1, exeRequests = -1;  // -1: not counted
     bool looks = false;  // also check the window's layout, icons, system menu and drop acceptance
 };
 

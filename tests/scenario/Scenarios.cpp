@@ -18,8 +18,6 @@ Box Question(const std::string& version, int answer)
 
 const Box kFailure = {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "http://" QUOREL_TEST_HOST QUOREL_FAILURE_AFTER,
                       "question", "OK", IDOK};
-// The update 3.2.0.1 taken, and its download failing.
-const std::vector<Box> kYesThenFailure = {Question("3.2.0.1", IDYES), kFailure};
 
 Box Success(int answer)
 {
@@ -38,41 +36,42 @@ Box About(int answer)
 }
 
 // The executable in parts, well within every limit, so that its download lasts about a second.
-void Paced(HttpResponse&, HttpResponse& exe)
-{
+constexpr auto Paced = [](HttpResponse&, HttpResponse& exe) {
     exe.trickleMs = 50;
     exe.trickleBytes = 8192;
-}
-
+};
 // Slow as a poor line is, never long silent: the download lasts some seconds.
-void Slow(HttpResponse&, HttpResponse& exe)
-{
+constexpr auto Slow = [](HttpResponse&, HttpResponse& exe) {
     exe.trickleMs = 150;
     exe.trickleBytes = 4096;
-}
+};
 
 // clang-format off
-// A signed 3.2.0.0 offered that copy of 3.2.0.1: it fails as a broken download would.
-Scenario Refused(const char* name, const Variant& exe, void (*shape)(HttpResponse&, HttpResponse&) = nullptr)
+// 3.2.0.1 offered on the tick and taken: updated, it runs on without a restart; otherwise its download fails.
+Scenario Taken(Scenario row)
 {
-    return {.name = name, .running = kV3200Vendor, .version = "3.2.0.1", .exe = exe, .shape = shape,
-            .trigger = kTick, .boxes = kYesThenFailure};
+    row.version = "3.2.0.1";
+    row.trigger = kTick;
+    row.boxes = {Question("3.2.0.1", IDYES), row.after == After::Updated ? Success(IDNO) : kFailure};
+    return row;
 }
-Scenario Accepted(const char* name, const Variant& exe)
+// The installed copy takes that 3.2.0.1 and restarts into it.
+Scenario Restarted(const char* name, const Variant& installed, const Variant& exe)
 {
-    return {.name = name, .installed = kV3200Vendor, .running = kV3200Vendor, .fromInstallPath = true,
-            .version = "3.2.0.1", .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
-            .end = End::Restarts, .runningAfter = exe, .backupAfter = kV3200Vendor};
+    return {.name = name, .installed = installed, .running = installed, .fromInstallPath = true, .version = "3.2.0.1",
+            .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts,
+            .after = After::Updated, .versionRequests = 1, .exeRequests = 1};
 }
 // A release that passes every check but does not come up: after the restart the closing copy puts its
 // own program back, starts it and reports the failure, no sooner than the limit for a release that hangs.
 Scenario RolledBack(const char* name, const Variant& installed, const Variant& exe, DWORD limitMs = 0)
 {
-    Box failure = kFailure;
-    failure.notBeforeMs = limitMs;
-    return {.name = name, .installed = installed, .running = installed, .fromInstallPath = true, .version = "3.2.0.1",
-            .exe = exe, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES), failure},
-            .answersMs = limitMs ? 2000u : 0u, .end = End::Restarts, .runningAfter = installed, .backupAfter = exe};
+    Scenario row = Restarted(name, installed, exe);
+    row.boxes.push_back(kFailure);
+    row.boxes.back().notBeforeMs = limitMs;
+    row.answersMs = limitMs ? 2000 : 0;
+    row.after = After::RolledBack;
+    return row;
 }
 
 // One row a line or two: the table reads better than any formatter would lay it out.
@@ -117,85 +116,63 @@ const Scenario kScenarios[] = {
     {.name = "VersionFileBeyondOneRead", .version = "",
      .shape = [](HttpResponse& version, HttpResponse&) { version.body.assign(1 << 20, '7'); }, .trigger = kTick,
      .boxes = {Question(std::string(4096, '7'), IDYES), kFailure}},
-    {.name = "HtmlPageInPlaceOfTheExecutable", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe = {200, "text/html", "<html><body>Busy</body></html>"}; },
-     .trigger = kTick, .boxes = kYesThenFailure},
+    Taken({.name = "HtmlPageInPlaceOfTheExecutable",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe = {200, "text/html", "<html><body>Busy</body></html>"}; }}),
     // Short of its last bytes its version resource still reads.
-    {.name = "ExecutableShortOfItsLastBytes", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }, .trigger = kTick,
-     .boxes = kYesThenFailure},
-    {.name = "ExecutableOfAnotherVersion", .version = "3.2.0.1", .exe = kV3210, .trigger = kTick,
-     .boxes = kYesThenFailure},
-    {.name = "ConnectionResetMidDownload", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }, .trigger = kTick,
-     .boxes = kYesThenFailure},
-    {.name = "BackupThatCannotBeDeleted", .held = Held::Backup, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = kYesThenFailure},
-    {.name = "UpdatedWithoutRestart", .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201, .backupAfter = kV3200},
+    Taken({.name = "ExecutableShortOfItsLastBytes",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.body.resize(exe.body.size() - 16); }}),
+    Taken({.name = "ExecutableOfAnotherVersion", .exe = kV3210}),
+    Taken({.name = "ConnectionResetMidDownload",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.dropAfter = exe.body.size() / 3; }}),
+    Taken({.name = "BackupThatCannotBeDeleted", .held = Held::Backup}),
+    Taken({.name = "UpdatedWithoutRestart", .after = After::Updated}),
     // The download shows itself, and the user can stop it.
-    {.name = "SlowDownloadCancelled", .version = "3.2.0.1", .shape = Slow, .trigger = kTick, .boxes = kYesThenFailure,
-     .progress = Progress::Cancelled},
-    {.name = "SlowDownloadLeftToFinish", .version = "3.2.0.1", .shape = Slow, .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched, .runningAfter = kV3201,
-     .backupAfter = kV3200},
-    {.name = "SlowDownloadWithoutALength", .version = "3.2.0.1",
-     .shape = [](HttpResponse& version, HttpResponse& exe) { Slow(version, exe); exe.unannounced = true; },
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .progress = Progress::Watched,
-     .runningAfter = kV3201, .backupAfter = kV3200},
+    Taken({.name = "SlowDownloadCancelled", .shape = Slow, .progress = Progress::Cancelled}),
+    Taken({.name = "SlowDownloadLeftToFinish", .shape = Slow, .progress = Progress::Watched, .after = After::Updated}),
+    Taken({.name = "SlowDownloadWithoutALength",
+           .shape = [](HttpResponse& version, HttpResponse& exe) { Slow(version, exe); exe.unannounced = true; },
+           .progress = Progress::Watched, .after = After::Updated}),
     // A scanner holds the program for a moment, then for good: waited out, then a failure with nothing lost.
-    {.name = "ProgramHeldForAMoment", .held = Held::ImageBriefly, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201, .backupAfter = kV3200},
-    {.name = "ProgramHeldThroughout", .held = Held::Image, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = kYesThenFailure},
+    Taken({.name = "ProgramHeldForAMoment", .held = Held::ImageBriefly, .after = After::Updated}),
+    Taken({.name = "ProgramHeldThroughout", .held = Held::Image}),
     // What another process can do to the download while it arrives, is judged and moved: read it, no more.
-    {.name = "DownloadOutOfOtherProcessesReach", .intruder = true, .version = "3.2.0.1", .shape = Paced,
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
-     .backupAfter = kV3200},
+    Taken({.name = "DownloadOutOfOtherProcessesReach", .intruder = true, .shape = Paced, .after = After::Updated}),
     // Staged beside the program, the swap is two renames: the running path never holds part of a file.
-    {.name = "TemporaryFolderOnAnotherDrive", .otherDrive = true, .version = "3.2.0.1", .shape = Paced,
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
-     .backupAfter = kV3200},
-    {.name = "UpdatedAndRestartedFromTheInstallPath", .fromInstallPath = true, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)}, .end = End::Restarts, .runningAfter = kV3201,
-     .backupAfter = kV3200, .versionRequests = 1, .exeRequests = 1},
+    Taken({.name = "TemporaryFolderOnAnotherDrive", .otherDrive = true, .shape = Paced, .after = After::Updated}),
+    Restarted("UpdatedAndRestartedFromTheInstallPath", kV3200, kV3201),
     RolledBack("ReleaseThatEndsAtStartIsRolledBack", kV3200, kV3201Dies),
     RolledBack("SignedReleaseThatEndsAtStartIsRolledBack", kV3200Vendor, kV3201DiesVendor),
     RolledBack("ReleaseThatHangsAtStartIsRolledBackAfterTheLimit", kV3200, kV3201Hangs,
                kStartLimitMs / QUOREL_TEST_LIMIT_DIVISOR),
     // The other instance goes on running from the backup.
-    {.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .fromInstallPath = true, .version = "3.2.0.1",
-     .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDNO)}, .runningAfter = kV3201,
-     .backupAfter = kV3200},
+    Taken({.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .fromInstallPath = true,
+           .after = After::Updated}),
 
     // A server that stalls, trickles or stops short.
     {.name = "VersionFileNeverAnswered", .version = "3.2.0.1",
      .shape = [](HttpResponse& version, HttpResponse&) { version.stall = true; }, .trigger = kTick,
      .maxMs = Within(kAnswerLimitMs), .exeRequests = 0},
     // Headers and one byte, then silence.
-    {.name = "ExecutableFallsSilentAfterYes", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; }, .trigger = kTick,
-     .boxes = kYesThenFailure, .maxMs = Within(kSilenceLimitMs)},
+    Taken({.name = "ExecutableFallsSilentAfterYes",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; },
+           .maxMs = Within(kSilenceLimitMs)}),
     // Never silent for long, but no block completes within its limit.
-    {.name = "ExecutableTrickled", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
-     .trigger = kTick, .boxes = kYesThenFailure, .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15),
-     .answersMs = 2000},
+    Taken({.name = "ExecutableTrickled",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
+           .maxMs = Within(kBlockLimitMs + kBlockLimitMs / 15), .answersMs = 2000}),
     // Larger than any release may be: announced so, then silent (refused at once, not after the silence), or
     // an endless body without a length.
-    {.name = "ExecutableAnnouncedBeyondTheLimit", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = kMaxExecutableBytes + 1; exe.trickleMs = INFINITE; },
-     .trigger = kTick, .boxes = kYesThenFailure, .maxMs = kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR},
-    {.name = "EndlessExecutable", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.endless = true; }, .trigger = kTick, .boxes = kYesThenFailure},
+    Taken({.name = "ExecutableAnnouncedBeyondTheLimit",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = kMaxExecutableBytes + 1;
+                                                           exe.trickleMs = INFINITE; },
+           .maxMs = kSilenceLimitMs / QUOREL_TEST_LIMIT_DIVISOR}),
+    Taken({.name = "EndlessExecutable", .shape = [](HttpResponse&, HttpResponse& exe) { exe.endless = true; }}),
     // Announced longer than sent, then closed cleanly: the whole image, yet short of its announcement.
-    {.name = "ExecutableShorterThanAnnounced", .version = "3.2.0.1",
-     .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; }, .trigger = kTick,
-     .boxes = kYesThenFailure},
+    Taken({.name = "ExecutableShorterThanAnnounced",
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.contentLength = exe.body.size() * 2; }}),
 
     // Self-installation and the shortcuts.
-    {.name = "FirstRunInstallsAndHandsOver", .installed = kNoCopy, .placed = false, .end = End::HandsOver,
-     .links = true, .versionRequests = 0},
+    {.name = "FirstRunInstallsAndHandsOver", .installed = kNoCopy, .end = End::HandsOver, .links = true, .versionRequests = 0},
     {.name = "NewerCopyReplacesTheInstalledOne", .placed = false, .quickLaunch = false, .running = kV3201,
      .end = End::HandsOver, .links = true},
     {.name = "InstalledCopyWithoutAVersionIsReplaced", .installed = kVNone, .placed = false, .end = End::HandsOver,
@@ -209,23 +186,19 @@ const Scenario kScenarios[] = {
     {.name = "RunningCopyWithoutAVersionLeavesTheInstalledOne", .placed = false, .running = kVNone, .links = true},
     // Installed without a version, the installed copy must not reinstall itself for ever; shortcuts wait for
     // an installed copy with a version.
-    {.name = "CopyWithoutAVersionInstallsOnce", .installed = kNoCopy, .placed = false, .running = kVNone,
-     .end = End::HandsOver},
-    {.name = "PathOf257Characters", .installed = kNoCopy, .placed = false, .running = kV3201,
+    {.name = "CopyWithoutAVersionInstallsOnce", .installed = kNoCopy, .running = kVNone, .end = End::HandsOver},
+    {.name = "PathOf257Characters", .installed = kNoCopy, .running = kV3201,
      .fileName = "*\\Quorel.exe", .end = End::HandsOver, .links = true},
-    {.name = "RenamedCopyIsInstalledAsQuorel", .installed = kNoCopy, .placed = false, .running = kV3201,
+    {.name = "RenamedCopyIsInstalledAsQuorel", .installed = kNoCopy, .running = kV3201,
      .fileName = "Zelmora-Setup (2).exe", .end = End::HandsOver, .links = true},
     // The command line names a file that does not exist: no image was read, so none is installed, and
     // the shortcuts name the installed copy.
     {.name = "UnreadableImageOlderInstalled", .placed = false, .running = kV3201, .commandLine = "\"%s-else.exe\"",
      .links = true},
-    {.name = "CommonAppDataLookupFails", .installed = kNoCopy, .placed = false, .commonAppData = "",
-     .running = kV3201},
-    {.name = "InstallPathBeyondMaxPath", .installed = kNoCopy, .placed = false, .commonAppData = "long",
-     .running = kV3201},
+    {.name = "CommonAppDataLookupFails", .installed = kNoCopy, .commonAppData = "", .running = kV3201},
+    {.name = "InstallPathBeyondMaxPath", .installed = kNoCopy, .commonAppData = "long", .running = kV3201},
     // A folder no one may write in: nothing can be installed, so this copy stays the user's.
-    {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = kNoCopy, .placed = false,
-     .commonAppData = "Z:\\proc", .running = kV3201},
+    {.name = "UnwritableInstallFolderKeepsTheCopyOpen", .installed = kNoCopy, .commonAppData = "Z:\\proc", .running = kV3201},
     // It cannot replace the running installed copy, nor one held by another process: it starts nothing.
     {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = kV3201},
     {.name = "HeldInstalledCopyWithoutAVersionStaysWhole", .installed = kVNone, .held = Held::Installed,
@@ -234,24 +207,23 @@ const Scenario kScenarios[] = {
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
     // Signed copies accept only their own publisher.
-    Accepted("SignedTakesItsPublishersUpdate", kV3201Vendor),
-    Accepted("SignedTakesItsPublishersRenewedCertificate", kV3201Renewed),
-    Refused("SignedRefusesAnUnsignedUpdate", kV3201),
-    Refused("SignedRefusesAnotherPublisher", kV3201Other),
-    Refused("SignedRefusesASelfMadeCopyOfItsPublishersName", kV3201Impostor),
-    Refused("SignedRefusesItsPublishersNameFromAnUntrustedAuthority", kV3201Forged),
+    Restarted("SignedTakesItsPublishersUpdate", kV3200Vendor, kV3201Vendor),
+    Restarted("SignedTakesItsPublishersRenewedCertificate", kV3200Vendor, kV3201Renewed),
+    // A signed 3.2.0.0 offered another copy of 3.2.0.1: it fails as a broken download would.
+    Taken({.name = "SignedRefusesAnUnsignedUpdate", .running = kV3200Vendor, .exe = kV3201}),
+    Taken({.name = "SignedRefusesAnotherPublisher", .running = kV3200Vendor, .exe = kV3201Other}),
+    Taken({.name = "SignedRefusesASelfMadeCopyOfItsPublishersName", .running = kV3200Vendor, .exe = kV3201Impostor}),
+    Taken({.name = "SignedRefusesItsPublishersNameFromAnUntrustedAuthority", .running = kV3200Vendor, .exe = kV3201Forged}),
     // A byte of the code changed after signing.
-    Refused("SignedRefusesAnUpdateChangedAfterSigning", kV3201Vendor,
-            [](HttpResponse&, HttpResponse& exe) { exe.body[0x2000] ^= 1; }),
+    Taken({.name = "SignedRefusesAnUpdateChangedAfterSigning", .running = kV3200Vendor, .exe = kV3201Vendor,
+           .shape = [](HttpResponse&, HttpResponse& exe) { exe.body[0x2000] ^= 1; }}),
     {.name = "SignedInstalledCopyStaysForAnUnsignedNewerOne", .installed = kV3200Vendor, .running = kV3201},
     {.name = "SignedInstalledCopyStaysForAnotherPublisher", .installed = kV3200Vendor, .running = kV3201Other},
     {.name = "SignedInstalledCopyGivesWayToItsPublisher", .installed = kV3200Vendor, .running = kV3201Renewed,
      .end = End::HandsOver},
 
     // An update server over https: its certificate must chain to a trusted root, and its answers stay on https.
-    {.name = "UpdatedOverHttps", .installed = kV3200Https, .running = kV3200Https, .fromInstallPath = true,
-     .version = "3.2.0.1", .exe = kV3201Https, .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), Success(IDYES)},
-     .end = End::Restarts, .runningAfter = kV3201Https, .backupAfter = kV3200Https, .versionRequests = 1, .exeRequests = 1},
+    Restarted("UpdatedOverHttps", kV3200Https, kV3201Https),
     {.name = "FailureOverHttpsNamesTheHttpsHomePage", .running = kV3200Https, .version = "3.2.0.1", .trigger = kTick,
      .boxes = {Question("3.2.0.1", IDNO), {QUOREL_FAILURE_CAPTION, QUOREL_FAILURE_BEFORE "https://" QUOREL_TLS_HOST
      QUOREL_FAILURE_AFTER, "question", "OK", IDOK}}},
