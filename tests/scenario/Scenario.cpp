@@ -18,6 +18,7 @@
 #include "support/WindowFinder.h"
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
+
 namespace {
 
 const char kVersionTarget[] = QUOREL_UPDATE_PATH "update.txt";
