@@ -37,12 +37,8 @@ class Cursor:
         self.at += struct.calcsize('<' + fmt)
         return struct.unpack_from('<' + fmt, self.data, self.at - struct.calcsize('<' + fmt))
 
-    def text(self):
-        end = self.at
-        while self.data[end:end + 2] != b'\0\0':
-            end += 2
-        text, self.at = self.data[self.at:end].decode('utf-16-le'), end + 2
-        return text
+    def text(self):  # UTF-16 units up to a zero one
+        return b''.join(iter(lambda: self('2s')[0], b'\0\0')).decode('utf-16-le')
 
     def name(self):  # a text, or 0xFFFF and an ordinal
         return '#%d' % self('2xH')[0] if self.data[self.at:self.at + 2] == b'\xff\xff' else self.text()
@@ -64,35 +60,30 @@ def dialog(d):
     return head, items
 
 
-def version_values(d, at=0, prefix=''):
-    """{path: value bytes} of a VS_VERSIONINFO tree."""
-    c = Cursor(d, at)
-    length, size, is_text = c('HHH')
+def version_values(c, prefix=''):
+    """{path: value bytes} of the VS_VERSIONINFO tree at the cursor."""
+    end = c.at + c('H')[0]
+    size, is_text = c('HH')
     key = prefix + c.text()
-    size *= 1 + is_text
-    out = {key: d[c.align().at:c.at + size]}
-    c.at += size
-    while c.align().at < at + length:
-        out.update(version_values(d, c.at, key + '/'))
-        c.at += struct.unpack_from('<H', d, c.at)[0]
+    out = {key: c.align()('%ds' % (size * (1 + is_text)))[0]}
+    while c.align().at < end:
+        out.update(version_values(c, key + '/'))
     return out
 
 
 def main(path, arch, version, vendor):
     data = open(path, 'rb').read()
     pe = struct.unpack_from('<I', data, 0x3C)[0]
-    same((data[:2], data[pe:pe + 4]), (b'MZ', b'PE\0\0'), 'the MZ header and PE signature')
-    machine, count, optsize = struct.unpack_from('<HH12xH', data, pe + 4)
-    magic, subsystem = struct.unpack_from('<H66xH', data, pe + 24)
+    signature, machine, count, optsize, magic, subsystem = struct.unpack_from('<4sHH12xH2xH66xH', data, pe)
+    same((data[:2], signature), (b'MZ', b'PE\0\0'), 'the MZ header and PE signature')
     same((machine, magic, subsystem), ((0x14C, 0x10B) if arch == 'i686' else (0x8664, 0x20B)) + (2,),
          'machine, magic and subsystem (2: Windows GUI)')
     dirs = pe + 24 + (96 if magic == 0x10B else 112)
     sections = [struct.unpack_from('<8xIIII', data, pe + 24 + optsize + 40 * i) for i in range(count)]
     off = lambda rva: next(rva - va + raw for vsize, va, rawsize, raw in sections if va <= rva < va + max(vsize, rawsize))
-    dlls, c = [], Cursor(data, off(struct.unpack_from('<I', data, dirs + 8)[0]))
-    while any(c('5I')):
-        name = off(struct.unpack_from('<I', data, c.at - 8)[0])
-        dlls.append(data[name:data.index(b'\0', name)].decode('ascii').lower())
+    c = Cursor(data, off(struct.unpack_from('<I', data, dirs + 8)[0]))
+    names = [off(entry[3]) for entry in iter(lambda: c('5I'), (0,) * 5)]  # up to the empty descriptor
+    dlls = [data[name:data.index(b'\0', name)].decode('ascii').lower() for name in names]
     same(sorted(set(dlls or ['none']) - KNOWN_DLLS), [], 'the static imports that are not KnownDLLs')
     # The others are loaded on first use, by name from the system folder.
     same([n for n in BOUND_ON_USE if b'\0%s\0' % n.encode() not in data], [], 'the DLLs bound on use not named')
@@ -106,42 +97,36 @@ def main(path, arch, version, vendor):
         entries = Cursor(data, at + 16)('%dI' % (2 * sum(struct.unpack_from('<HH', data, at + 12))))
         return {key: tree(base + (sub & 0x7FFFFFFF), depth - 1) for key, sub in zip(entries[::2], entries[1::2])}
     res = tree(base, 3)
-    for rtype, ids in res.items():
-        for rid, langs in ids.items():
-            same(list(langs), [0x0804], 'the languages of resource %s/%s' % (rtype, rid))
+    same({'%s/%s' % (rtype, rid): list(langs) for rtype, ids in res.items() for rid, langs in ids.items()
+          if list(langs) != [0x0804]}, {}, 'the resources in a language other than 0x0804 alone')
     one = lambda rtype, rid: next(iter(res.get(rtype, {}).get(rid, {0: b''}).values()))
     same(sorted(res.get(RT_DIALOG, {})), [100, 102, 103], 'the dialogs')
 
-    head, items = dialog(one(RT_DIALOG, 102))
-    same(head, (0x90C800C0, 0x00040010, 1, 0, 0, 517, 445, '', '', 'Zelmora ' + vendor, 9, 0, 0, 1, '宋体'),
-         'the main dialog')
-    same(items, [(0x50000000, 0, 0, 0, 517, 444, 1000, '{8856F961-340A-11D0-A96B-00C04FD705A2}', '', 0)],
-         'the main dialog\'s items')
-    guid = lambda d1, d2, d3, d4: struct.pack('<IHH8B', d1, d2, d3, *d4)  # the browser's persisted stream
-    stream = struct.pack('<IIII24xI8xI', 0, 0x4C, 20532, 17621, 0x4C, 1) + \
-        guid(0x0057D0E0, 0x3573, 0x11CF, [0xAE, 0x69, 0x08, 0x00, 0x2B, 0x2E, 0x12, 0x62]) + \
-        struct.pack('<III', 2, 0, 0x4C) + guid(0x00021401, 0, 0, [0xC0, 0, 0, 0, 0, 0, 0, 0x46]) + \
-        struct.pack('<I28xIIIHHIII', 0x80, 0, 0, 1, 0, 0, 0, 0, 0)
+    same(dialog(one(RT_DIALOG, 102)),
+         ((0x90C800C0, 0x00040010, 1, 0, 0, 517, 445, '', '', 'Zelmora ' + vendor, 9, 0, 0, 1, '宋体'),
+          [(0x50000000, 0, 0, 0, 517, 444, 1000, '{8856F961-340A-11D0-A96B-00C04FD705A2}', '', 0)]), 'the main dialog')
+    stream = (struct.pack('<IIII24xI8xI', 0, 0x4C, 20532, 17621, 0x4C, 1)  # the browser's persisted stream
+              + struct.pack('<IHH8B', 0x0057D0E0, 0x3573, 0x11CF, 0xAE, 0x69, 0x08, 0x00, 0x2B, 0x2E, 0x12, 0x62)
+              + struct.pack('<III', 2, 0, 0x4C) + struct.pack('<IHH8B', 0x00021401, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46)
+              + struct.pack('<I28xIIIHHIII', 0x80, 0, 0, 1, 0, 0, 0, 0, 0))
     same(one(RT_DLGINIT, 102), struct.pack('<HHI', 1000, 0x0376, len(stream)) + stream + b'\0\0',
          'the browser control\'s initial state')
-    head, items = dialog(one(RT_DIALOG, 100))
-    same(head, (0x80C800C0, 0, 4, 0, 0, 235, 55, '', '', '关于 Tovrask', 9, '宋体'), 'the About box')
-    same(items, [(0x50000003, 0, 11, 17, 20, 20, 0xFFFF, '#130', '#128', 0),
-                 (0x50020080, 0, 40, 10, 119, 8, 0xFFFF, '#130', 'Tovrask', 0),
-                 (0x50020000, 0, 40, 25, 166, 8, 0xFFFF, '#130', ANY, 0),
-                 (0x50030001, 0, 178, 7, 50, 14, 1, '#128', '确定', 0)], 'the About box\'s items')
+    same(dialog(one(RT_DIALOG, 100)), ((0x80C800C0, 0, 4, 0, 0, 235, 55, '', '', '关于 Tovrask', 9, '宋体'),
+                                       [(0x50000003, 0, 11, 17, 20, 20, 0xFFFF, '#130', '#128', 0),
+                                        (0x50020080, 0, 40, 10, 119, 8, 0xFFFF, '#130', 'Tovrask', 0),
+                                        (0x50020000, 0, 40, 25, 166, 8, 0xFFFF, '#130', ANY, 0),
+                                        (0x50030001, 0, 178, 7, 50, 14, 1, '#128', '确定', 0)]), 'the About box')
     head, items = dialog(one(RT_DIALOG, 103))
     same(head[9:], ('有新版更新', 9, 0, 0, 1, '宋体'), 'the download window')
     same([item[6:9] for item in items],
          [(0xFFFFFFFF, '#130', '正在下载新版本，请稍候……'), (1001, 'MSCTLS_PROGRESS32', ''), (2, '#128', '取消')],
          'the download window\'s items')
 
-    c, strings = Cursor(one(RT_STRING, 7)), []  # ids 96 to 111, each counted in UTF-16 units
-    while c.at < len(c.data):
-        strings.append(c('%ds' % (2 * c('H')[0]))[0].decode('utf-16-le'))
-    same(strings[5:6], ['关于 Tovrask(&A)...'], 'string 101')
+    c = Cursor(one(RT_STRING, 7) or bytes(32))  # ids 96 to 111, each counted in UTF-16 units
+    strings = [c('%ds' % (2 * c('H')[0]))[0].decode('utf-16-le') for _ in range(16)]
+    same(strings[5], '关于 Tovrask(&A)...', 'string 101')
 
-    values = version_values(one(RT_VERSION, 1))
+    values = version_values(Cursor(one(RT_VERSION, 1)))
     fixed = struct.unpack('<13I', values.get('VS_VERSION_INFO', bytes(52))[:52])
     w, x, y, z = (int(n) for n in version.split('.'))
     same(fixed[:1] + fixed[2:11], (0xFEEF04BD, w << 16 | x, y << 16 | z, w << 16 | x, y << 16 | z, 0x3F, 0, 4, 1, 0),
@@ -160,9 +145,8 @@ def main(path, arch, version, vendor):
     same([t for t in (b'level="asInvoker"', b'supportedOS') if t not in manifest], [], 'what the manifest lacks')
     same(sorted(res.get(RT_GROUP_ICON, {})), [128, 129], 'the icon groups')
     for group in (128, 129):
-        directory = one(RT_GROUP_ICON, group) or bytes(6)
-        images = [struct.unpack_from('<BB4xH4xH', directory, 6 + 14 * i)  # width, height, bits, icon id
-                  for i in range(struct.unpack_from('<H', directory, 4)[0])]
+        c = Cursor(one(RT_GROUP_ICON, group) or bytes(6), 4)
+        images = [c('BB4xH4xH') for _ in range(c('H')[0])]  # width, height, bits, icon id
         same(sorted(image[:3] for image in images), [(16, 16, 32), (32, 32, 32), (48, 48, 32)], 'icon group %d' % group)
         for w, h, bpp, icon in images:  # each a bitmap of its own size and depth
             same(struct.unpack_from('<IiiHH', one(RT_ICON, icon) or bytes(16)), (40, w, 2 * h, 1, bpp), 'icon %d' % icon)
