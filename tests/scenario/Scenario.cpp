@@ -89,6 +89,13 @@ std::jthread Repeatedly(std::function<void()> look)
     });
 }
 
+// The window's thread takes a sent message within ms: it is not stuck in a wait of its own.
+bool Answers(HWND window, DWORD ms)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, ms, &ignored) != 0;
+}
+
 void Answer(HWND box, int answer)
 {
     if (answer == kByEnter || answer == kByEscape)
@@ -118,9 +125,8 @@ void WatchDownload(Progress progress, HWND window, DWORD shell)
         const DWORD_PTR before = position();
         EXPECT_TRUE(WaitUntil([&] { return position() > before; })) << "the bar stood still at " << before;
         EXPECT_FALSE(IsWindowEnabled(window)) << "the main window takes input during the download";
-        DWORD_PTR ignored = 0;
         for (HWND answering : {dialog, window})
-            EXPECT_TRUE(SendMessageTimeoutA(answering, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored));
+            EXPECT_TRUE(Answers(answering, 1000));
     }
     if (progress == Progress::Cancelled)
         PressButton(dialog, IDCANCEL);
@@ -354,16 +360,14 @@ private:
                 held.Reset();
             }
             // After the last box of a restart the window closes.
-            DWORD_PTR ignored = 0;
             if (s.answersMs && !(s.end == End::Restarts && &expected == &s.boxes.back())) {
-                EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, s.answersMs, &ignored));
+                EXPECT_TRUE(Answers(window, s.answersMs));
             }
         }
         if (s.maxMs && s.boxes.empty()) {
-            // A silent check holds the window until it ends: a tick posted behind it is handled only then.
+            // A silent check holds the window until it ends.
             EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }));
-            PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
-            EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 1; })) << "the check never ended";
+            EXPECT_TRUE(TickHandledBehind()) << "the check never ended";
         }
         if (s.maxMs && (s.end == End::Stays || s.end == End::HandsOver)) {
             EXPECT_LE(GetTickCount() - triggered, s.maxMs) << "ms from the trigger to the end of the check";
@@ -373,14 +377,10 @@ private:
     void Close()
     {
         if (s.end == End::Stays || s.end == End::HandsOver) {
-            // A tick posted behind a message is handled after it: its request shows the message was handled.
-            const size_t checks = server->Count(kVersionTarget);
             if (s.trigger.message && s.trigger.message != WM_TIMER && s.trigger.message != kRealTimer) {
-                PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
-                EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > checks; })) << "the message hung";
+                EXPECT_TRUE(TickHandledBehind()) << "the message hung";
             }
-            DWORD_PTR ignored = 0;
-            EXPECT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &ignored)) << "not responding";
+            EXPECT_TRUE(Answers(window, kWaitMs)) << "not responding";
             for (const char* caption :
                  {QUOREL_QUESTION_CAPTION, QUOREL_SUCCESS_CAPTION, QUOREL_FAILURE_CAPTION, QUOREL_ABOUT_CAPTION})
                 EXPECT_EQ(nullptr, FindTopWindow(caption, "#32770", shell)) << "an unexpected window: " << caption;
@@ -401,8 +401,8 @@ private:
         if (s.end == End::Restarts) {
             DWORD restarted = 0;
             EXPECT_TRUE(WaitUntil([&] { return (restarted = Newcomer(exe, shell)) != 0; })) << "no restart";
-            EXPECT_TRUE(WaitForWindow(Caption(final).c_str(), "#32770", kWaitMs, restarted));
-            EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(final)); }));
+            EXPECT_TRUE(WaitForWindow(Caption(finalCopy).c_str(), "#32770", kWaitMs, restarted));
+            EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(finalCopy)); }));
             EXPECT_EQ(0u, ProcessesOf(elsewhere.File(kInstalledExeName)).size()) << "the decoy was started";
         } else {
             EXPECT_EQ(0u, Newcomer(exe, shell) + Newcomer(kInstalledExeName, shell)) << "a copy was started";
@@ -428,7 +428,7 @@ private:
                                      : s.after == After::RolledBack ? Name(s.exe)
                                      : s.held == Held::Backup       ? kEarlierBackup
                                                                     : Name(kNoCopy);
-        std::map<std::string, std::string> expected = {{exe, Name(final)}, {backup, backedUp}}, actual;
+        std::map<std::string, std::string> expected = {{exe, Name(finalCopy)}, {backup, backedUp}}, actual;
         // A running installed copy is never replaced.
         if (!s.fromInstallPath)
             expected[InstalledExe()] = Name(s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed);
@@ -516,6 +516,14 @@ private:
         Sleep(5);  // a scanner's pace, not a wait for anything
     }
 
+    // A tick posted now is handled only after what the window is busy with: its request shows that ended.
+    bool TickHandledBehind()
+    {
+        const size_t checks = server->Count(kVersionTarget);
+        PostMessageA(window, WM_TIMER, kUpdateTimerId, 0);
+        return WaitUntil([&] { return server->Count(kVersionTarget) > checks; });
+    }
+
     bool Requested(const std::string& target) const
     {
         const std::vector<HttpRequest> all = server->Requests();
@@ -533,7 +541,7 @@ private:
     }
 
     const Scenario& s;
-    const Variant& final = s.after == After::Updated ? s.exe : s.running;  // at the started copy's path in the end
+    const Variant& finalCopy = s.after == After::Updated ? s.exe : s.running;  // at the started copy's path at the end
     TempDir app, elsewhere;  // elsewhere: the current directory, with a decoy that a restart must never start
     std::string folder, exe, backup, longFolder;
     std::vector<std::string> tempBefore, known;
