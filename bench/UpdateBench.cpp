@@ -6,10 +6,11 @@
 
 #include <string>
 
+#include "hands/Processes.h"
+#include "hands/Windows.h"
+#include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/HttpServer.h"
-#include "support/Process.h"
-#include "support/WindowFinder.h"
 #include "update/UpdateAgent.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// The demo run's hands inside Wine, built on the tests' support library. scripts/run.sh calls it.
+// The demo run's hands inside Wine. scripts/run.sh calls it.
 //   demo_helper [--desktop NAME] [--child CLASS] COMMAND
 //     wait CAPTION TIMEOUT_MS [IMAGE]   waits for a visible window of that caption (and process image, and
 //                                       with a child of that class); prints its process, its text, its bar
@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "support/Files.h"
-#include "support/Process.h"
-#include "support/WindowFinder.h"
+#include "hands/InstallState.h"
+#include "hands/Processes.h"
+#include "hands/Wait.h"
+#include "hands/Windows.h"
 
 namespace {
 
@@ -35,15 +36,10 @@ void Print(const std::string& ansiLine)
 // The question and the download's progress window share a caption; the bar tells them apart.
 HWND Find(const std::string& caption, const std::string& image, const std::string& child)
 {
-    const std::vector<DWORD> pids = image.empty() ? std::vector<DWORD>{0} : ProcessesOf(image);
-    for (DWORD pid : pids)
-        for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, nullptr, caption.c_str())) != nullptr;) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (IsWindowVisible(window) && (!pid || owner == pid) &&
-                (child.empty() || FindWindowExA(window, nullptr, child.c_str(), nullptr)))
-                return window;
-        }
+    for (DWORD pid : image.empty() ? std::vector<DWORD>{0} : ProcessesOf(image)) {
+        if (HWND window = FindTopWindow(caption.c_str(), nullptr, pid, child.empty() ? nullptr : child.c_str()))
+            return window;
+    }
     return nullptr;
 }
 

@@ -11,11 +11,14 @@
 #include <thread>
 
 #include "app/BuildConfig.h"
+#include "hands/InstallState.h"
+#include "hands/Processes.h"
+#include "hands/Windows.h"
 #include "install/InstallLocation.h"
 #include "resource.h"
+#include "support/ChildProcess.h"
 #include "support/Files.h"
-#include "support/Process.h"
-#include "support/WindowFinder.h"
+#include "support/Probe.h"
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
 

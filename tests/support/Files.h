@@ -4,17 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "hands/InstallState.h"
+
 std::string VariantExe(const char* name);  // variants\<name>\Quorel.exe: copies that talk to the test host
 std::string TempFolder();                  // GetTempPathA, with its trailing backslash
-std::string SpecialFolder(int csidl);      // with no trailing backslash, as the product composes it
 
-bool FileExists(const std::string& path);
-bool DirExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);  // empty when unreadable
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool CopyTo(const std::string& from, const std::string& to);
 bool MakeDirs(const std::string& folder);
-void RemoveTree(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);
 
 // A fresh folder under the temporary folder, removed with everything in it at destruction.
@@ -31,19 +29,3 @@ public:
 private:
     std::string m_path;
 };
-
-// The install location and the shortcut placement's files, whether or not they exist.
-std::string InstallFolder();
-std::string InstalledExe();
-std::vector<std::string> ShortcutLinks();  // in placement order: marker, desktop, start menus and groups, Quick Launch
-std::vector<std::string> ProgramGroups();
-std::string QuickLaunchFolder();
-void ResetInstallState();
-
-// A .lnk read back through the shell's ShellLink object.
-struct LinkInfo
-{
-    bool ok = false;
-    std::string path;
-};
-LinkInfo ReadLink(const std::string& lnk);

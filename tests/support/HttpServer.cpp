@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "support/Wait.h"
+#include "hands/Wait.h"
 
 namespace {
 

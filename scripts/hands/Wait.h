@@ -1,7 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// Every wait in the tests is on a condition, bounded by this: Wine starts are slow on a busy machine.
+// Every wait of the tests and the demo is on a condition, bounded by this by default: Wine starts are slow
+// on a busy machine.
 const DWORD kWaitMs = 60000;
 
 template <class Condition>

@@ -2,10 +2,9 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "framework/AfxHandles.h"
-#include "support/Wait.h"
+#include "hands/Wait.h"
 
 // A process the test started; killed at destruction if it still runs.
 class ChildProcess
@@ -34,8 +33,3 @@ public:
 private:
     CKernelHandle m_process;
 };
-
-std::string ProcessImage(DWORD pid);  // its full path; empty when it cannot be queried
-// Processes whose image is that full path, or that file name in any folder (case-insensitive).
-std::vector<DWORD> ProcessesOf(const std::string& image);
-void KillProcesses(const std::string& image);

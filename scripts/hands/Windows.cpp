@@ -1,6 +1,6 @@
-#include "support/WindowFinder.h"
+#include "hands/Windows.h"
 
-#include "support/Wait.h"
+#include "hands/Wait.h"
 
 namespace {
 
@@ -17,12 +17,13 @@ BOOL CALLBACK FirstText(HWND child, LPARAM param)
 
 }  // namespace
 
-HWND FindTopWindow(const char* caption, const char* className, DWORD pid)
+HWND FindTopWindow(const char* caption, const char* className, DWORD pid, const char* childClass)
 {
     for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, caption)) != nullptr;) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (IsWindowVisible(window) && (!pid || owner == pid))
+        if (IsWindowVisible(window) && (!pid || owner == pid) &&
+            (!childClass || FindWindowExA(window, nullptr, childClass, nullptr)))
             return window;
     }
     return nullptr;
@@ -58,25 +59,4 @@ bool PressButton(HWND dialog, int id)
 {
     // What the button tells its dialog when clicked; BM_CLICK itself takes seconds under Wine on Xvfb.
     return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id))) != FALSE;
-}
-
-std::string Probe(HWND window)
-{
-    // A hook on the window's thread runs the probe there; Wine loads its DLL into that process.
-    static HMODULE probe = LoadLibraryA(QUOREL_PROBE_DLL);
-    const HOOKPROC hook = reinterpret_cast<HOOKPROC>(GetProcAddress(probe, "ProbeHook"));
-    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-    HHOOK installed = hook ? SetWindowsHookExA(WH_CALLWNDPROC, hook, probe, thread) : nullptr;
-    if (!installed)
-        return "no probe";
-    DWORD_PTR ignored = 0;
-    RemovePropA(window, "QuorelProbe");
-    SendMessageTimeoutA(window, RegisterWindowMessageA("QuorelProbe"), 0, 0, SMTO_NORMAL, kWaitMs, &ignored);
-    UnhookWindowsHookEx(installed);
-    const ATOM answer = ATOM(ULONG_PTR(GetPropA(window, "QuorelProbe")));
-    char text[256] = "no answer";
-    if (answer)
-        GlobalGetAtomNameA(answer, text, sizeof text);
-    GlobalDeleteAtom(answer);
-    return text;
 }
