@@ -18,10 +18,13 @@ std::vector<DWORD> ProcessesOf(const std::string& image)
     std::vector<DWORD> pids;
     CKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry = {sizeof entry};
+    // The snapshot names each file: only processes of that name are opened for their full path.
+    const std::string name = image.substr(image.find_last_of('\\') + 1);
     for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name.c_str()) != 0)
+            continue;
         const std::string path = ProcessImage(entry.th32ProcessID);
-        if (!path.empty() &&
-            (lstrcmpiA(path.c_str(), image.c_str()) == 0 || lstrcmpiA(entry.szExeFile, image.c_str()) == 0))
+        if (!path.empty() && (name == image || lstrcmpiA(path.c_str(), image.c_str()) == 0))
             pids.push_back(entry.th32ProcessID);
     }
     return pids;

@@ -56,15 +56,15 @@ std::string Name(const Variant& copy)
     return copy.signer ? std::string(copy.build) + "-" + copy.signer : copy.build;
 }
 
-// Which of the copies the file is, byte for byte; a short file reads as its text.
-std::string Identify(const std::string& path, std::initializer_list<Variant> copies)
+// Which of the copies (name and bytes) the file is; a short file reads as its text.
+std::string Identify(const std::string& path, const std::map<std::string, std::string>& copies)
 {
     if (!FileExists(path))
         return Name(kNoCopy);
     const std::string data = ReadWholeFile(path);
-    for (const Variant& copy : copies) {
-        if (copy.build && data == ReadWholeFile(Image(copy)))
-            return Name(copy);
+    for (const auto& [name, image] : copies) {
+        if (data == image)
+            return name;
     }
     return data.size() < 100 ? data : std::to_string(data.size()) + " bytes of another file";
 }
@@ -435,8 +435,13 @@ private:
         // A running installed copy is never replaced.
         if (!s.fromInstallPath)
             expected[InstalledExe()] = Name(s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed);
+        std::map<std::string, std::string> copies;
+        for (const Variant& copy : {s.installed, s.running, s.exe}) {
+            if (copy.build)
+                copies.emplace(Name(copy), ReadWholeFile(Image(copy)));
+        }
         for (const auto& [path, name] : expected)
-            actual[path] = Identify(path, {s.installed, s.running, s.exe});
+            actual[path] = Identify(path, copies);
         EXPECT_EQ(expected, actual);
         const std::vector<std::string> none;
         EXPECT_EQ(none, Unknown(InstallFolder(), {kInstalledExeName, kShortcutFileName, kBackupName}));
