@@ -113,7 +113,8 @@ bool StartProgram(const char* path)
 
 bool StartAndConfirm(const char* path)
 {
-    // The release's main window bears the caption of this one, which is still open while it closes.
+    // The release's main window bears the caption of this one, which is still open while it closes;
+    // without it no window could be told for the release's.
     char caption[MAX_PATH] = "";
     CWnd* mainWindow = AfxGetMainWnd();
     if (mainWindow == nullptr || !GetWindowTextA(mainWindow->m_hWnd, caption, MAX_PATH))
@@ -128,6 +129,7 @@ bool StartAndConfirm(const char* path)
     bool shown = false;
     for (;;) {
         DWORD exitCode = STILL_ACTIVE;
+        // Ended: failed, unless it ended with 0 before showing and handed over to the installed copy.
         if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
             if (shown || handedOver || !GetExitCodeProcess(process.Get(), &exitCode) || exitCode != 0 ||
                 !TakeHandOver(process, pid))
