@@ -10,3 +10,4 @@ const TransferLimits kTransferLimits = {kAnswerLimitMs / QUOREL_LIMIT_DIVISOR, k
                                         kBlockLimitMs / QUOREL_LIMIT_DIVISOR, kDownloadLimitMs / QUOREL_LIMIT_DIVISOR,
                                         kMaxExecutableBytes / QUOREL_LIMIT_DIVISOR};
 const DWORD kStartWaitMs = kStartLimitMs / QUOREL_LIMIT_DIVISOR;
+const DWORD kUpGraceMs = kUpGraceLimitMs / QUOREL_LIMIT_DIVISOR;

@@ -1,7 +1,12 @@
 #include "update/Restart.h"
 
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include "framework/AfxApp.h"
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
+#include "install/InstallLocation.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
 #include "update/UpdateTexts.h"
@@ -21,25 +26,64 @@ const UINT kNotUpExitCode = 1;
 struct WindowSearch
 {
     DWORD pid;
+    const char* caption;
     bool found;
 };
 
-BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM param)
+// The release's main window: shown, with the caption of this program's main window. A box is not it,
+// nor the window of a copy that hands over, which never shows.
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
 {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window))
+    char caption[MAX_PATH];
+    if (pid != search->pid || !IsWindowVisible(window) || !GetWindowTextA(window, caption, MAX_PATH) ||
+        lstrcmpA(caption, search->caption) != 0)
         return TRUE;
     search->found = true;
     return FALSE;
 }
 
-bool HasVisibleWindow(DWORD pid)
+bool HasMainWindow(DWORD pid, const char* caption)
 {
-    WindowSearch search = {pid, false};
-    EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {pid, caption, false};
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// A release outside the install folder installs itself, starts the installed copy and ends with 0
+// (install/SelfInstall.cpp). That copy is its child at the install path, created after it: the ended
+// release's id, held here, may still name the parent of processes from before it.
+bool TakeHandOver(CKernelHandle& process, DWORD& pid)
+{
+    char commonAppData[MAX_PATH];
+    char installPath[MAX_PATH];
+    FILETIME released, created, unused[3];
+    if (!SHGetSpecialFolderPathA(nullptr, commonAppData, CSIDL_COMMON_APPDATA, FALSE) ||
+        !ComposePath(installPath, MAX_PATH, commonAppData, kInstallSubFolder, kInstalledExeName) ||
+        !GetProcessTimes(process.Get(), &released, unused, unused + 1, unused + 2))
+        return false;
+    CKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        if (entry.th32ParentProcessID != pid)
+            continue;
+        CKernelHandle child(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                        entry.th32ProcessID));
+        char image[MAX_PATH];
+        DWORD size = MAX_PATH;
+        if (!child.IsValid() || !QueryFullProcessImageNameA(child.Get(), 0, image, &size) ||
+            lstrcmpiA(image, installPath) != 0 ||
+            !GetProcessTimes(child.Get(), &created, unused, unused + 1, unused + 2) ||
+            CompareFileTime(&created, &released) < 0)
+            continue;
+        process.Reset(child.Take());
+        pid = entry.th32ProcessID;
+        return true;
+    }
+    return false;
 }
 
 // The path alone, without a command line: the current directory may be anywhere and may even hold an
@@ -69,25 +113,46 @@ bool StartProgram(const char* path)
 
 bool StartAndConfirm(const char* path)
 {
+    // The release's main window bears the caption of this one, which is still open while it closes;
+    // without it no window could be told for the release's.
+    char caption[MAX_PATH] = "";
+    CWnd* mainWindow = AfxGetMainWnd();
+    if (mainWindow == nullptr || !GetWindowTextA(mainWindow->m_hWnd, caption, MAX_PATH))
+        return false;
     CKernelHandle process;
     DWORD pid = 0;
     if (!Launch(path, process, pid))
         return false;
-    const DWORD start = GetTickCount();
+    DWORD start = GetTickCount();
+    DWORD limit = kStartWaitMs;
+    bool handedOver = false;
+    bool shown = false;
     for (;;) {
-        // A copy that is not the installed one hands over to the installed copy and ends with 0 before
-        // it ever shows a window (install/SelfInstall.cpp): a good start. Only an error exit fails.
         DWORD exitCode = STILL_ACTIVE;
-        if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0)
-            return GetExitCodeProcess(process.Get(), &exitCode) && exitCode == 0;
-        if (WaitForInputIdle(process.Get(), 0) == 0 && HasVisibleWindow(pid))
-            return true;
+        // Ended: failed, unless it ended with 0 before showing and handed over to the installed copy.
+        if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
+            if (shown || handedOver || !GetExitCodeProcess(process.Get(), &exitCode) || exitCode != 0 ||
+                !TakeHandOver(process, pid))
+                return false;
+            // The installed copy gets the whole limit: the release spent part of it installing.
+            handedOver = true;
+            start = GetTickCount();
+            continue;
+        }
+        // Shown, it must still run a grace period later.
+        if (!shown && HasMainWindow(pid, caption)) {
+            shown = true;
+            limit = kUpGraceMs;
+            start = GetTickCount();
+        }
         const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= kStartWaitMs)
+        if (elapsed >= limit)
             break;
-        const DWORD left = kStartWaitMs - elapsed;
+        const DWORD left = limit - elapsed;
         PauseAnsweringSentMessages(left < kLookEveryMs ? left : kLookEveryMs);
     }
+    if (shown)
+        return true;
     // Ended and gone before the rollback: it must not hold the file that moves into the backup's place.
     TerminateProcess(process.Get(), kNotUpExitCode);
     WaitForSingleObject(process.Get(), kEndWaitMs);

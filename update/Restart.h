@@ -9,9 +9,14 @@
 const DWORD kStartLimitMs = 30000;
 // The limit of this build, defined with its other build constants.
 extern const DWORD kStartWaitMs;
+// A release is up once its main window has shown and it still runs this much later: one that dies
+// right after its window showed must not count. Divided like the limit above.
+const DWORD kUpGraceLimitMs = 3000;
+extern const DWORD kUpGraceMs;
 
 // Starts the program at path and waits until it is up; meanwhile the window answers what is sent to it.
-// False when it could not be started, ended with an error or was not up in time; then it no longer runs.
+// An exit with 0 is a hand-over only: the copy it started from the install path must then come up in
+// its place, within the same limit. False when neither came up; then neither still runs.
 bool StartAndConfirm(const char* path);
 
 // Puts the backup beside path back at path, and the file that stood there in the backup's place. False

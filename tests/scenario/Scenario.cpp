@@ -403,7 +403,9 @@ private:
         EXPECT_EQ(0u, exitCode);
         if (s.end == End::Restarts) {
             DWORD restarted = 0;
-            EXPECT_TRUE(WaitUntil([&] { return (restarted = Newcomer(exe, shell)) != 0; })) << "no restart";
+            // Outside the install folder the release hands over to the installed copy.
+            const std::string image = s.fromInstallPath ? exe : InstalledExe();
+            EXPECT_TRUE(WaitUntil([&] { return (restarted = Newcomer(image, shell)) != 0; })) << "no restart";
             EXPECT_TRUE(WaitForWindow(Caption(finalCopy).c_str(), "#32770", kWaitMs, restarted));
             EXPECT_TRUE(WaitUntil([&] { return Requested(WebTarget(finalCopy)); }));
             EXPECT_EQ(0u, ProcessesOf(elsewhere.File(kInstalledExeName)).size()) << "the decoy was started";
@@ -434,7 +436,9 @@ private:
         std::map<std::string, std::string> expected = {{exe, Name(finalCopy)}, {backup, backedUp}}, actual;
         // A running installed copy is never replaced.
         if (!s.fromInstallPath)
-            expected[InstalledExe()] = Name(s.end == End::HandsOver && !s.installedRuns ? s.running : s.installed);
+            expected[InstalledExe()] = Name(s.end == End::Restarts                        ? s.exe
+                                            : s.end == End::HandsOver && !s.installedRuns ? s.running
+                                                                                          : s.installed);
         std::map<std::string, std::string> copies;
         for (const Variant& copy : {s.installed, s.running, s.exe}) {
             if (copy.build)

@@ -84,9 +84,12 @@ inline constexpr Variant kV3201Renewed{"v3201", "3.2.0.1", "renewed"};
 inline constexpr Variant kV3201Other{"v3201", "3.2.0.1", "other"};
 inline constexpr Variant kV3201Impostor{"v3201", "3.2.0.1", "impostor"};
 inline constexpr Variant kV3201Forged{"v3201", "3.2.0.1", "forged"};
-// Releases that pass every check but never come up: one ends at once with an error, one hangs.
+// Releases that pass every check but never come up: one ends at once with an error, one with 0 and
+// without a window, one dies after its window showed, one hangs.
 inline constexpr Variant kV3201Dies{"v3201dies", "3.2.0.1"};
 inline constexpr Variant kV3201DiesVendor{"v3201dies", "3.2.0.1", "vendor"};
+inline constexpr Variant kV3201Quits{"v3201quits", "3.2.0.1"};
+inline constexpr Variant kV3201Fades{"v3201fades", "3.2.0.1"};
 inline constexpr Variant kV3201Hangs{"v3201hangs", "3.2.0.1"};
 inline constexpr Variant kV3200Https{"v3200s", "3.2.0.0", nullptr, QUOREL_TLS_HOST};
 inline constexpr Variant kV3201Https{"v3201s", "3.2.0.1", nullptr, QUOREL_TLS_HOST};

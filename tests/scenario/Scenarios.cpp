@@ -144,6 +144,11 @@ const Scenario kScenarios[] = {
     RolledBack("SignedReleaseThatEndsAtStartIsRolledBack", kV3200Vendor, kV3201DiesVendor),
     RolledBack("ReleaseThatHangsAtStartIsRolledBackAfterTheLimit", kV3200, kV3201Hangs,
                kStartLimitMs / QUOREL_TEST_LIMIT_DIVISOR),
+    RolledBack("ReleaseThatEndsWithoutAWindowIsRolledBack", kV3200, kV3201Quits),
+    RolledBack("ReleaseThatDiesAfterItsWindowShowedIsRolledBack", kV3200, kV3201Fades),
+    // Restarted outside the install folder, the release installs itself and hands over to the installed copy.
+    [] { Scenario row = Restarted("RestartHandedOverToTheInstalledRelease", kV3200, kV3201);
+         row.fromInstallPath = false; return row; }(),
     // The other instance goes on running from the backup.
     Taken({.name = "UpdatedWhileAnotherInstanceRuns", .installedRuns = true, .fromInstallPath = true,
            .after = After::Updated}),
