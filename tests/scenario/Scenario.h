@@ -42,6 +42,16 @@ enum class Held
     Installed,     // the installed copy, for the whole row
 };
 
+// A user who is not the installer, as Unix permissions bind a session without root's file capabilities:
+// the install folder takes nothing new, or it takes new files (sticky) while the installed copy is another
+// Unix user's, which only that user may rename.
+enum class Stranger
+{
+    No,
+    ReadOnlyFolder,
+    ForeignProgram,
+};
+
 // Box answers beyond the button ids.
 const int kByEnter = 100, kByEscape = 101, kByCloseBox = 102;
 // What is done to the window: a message posted to it, or for kRealTimer nothing: the copy's own 20 s
@@ -62,6 +72,7 @@ struct Box
     const char* buttons;  // "YesNo", "OK"
     int answer;
     DWORD notBeforeMs = 0;  // it comes no sooner than this after the box before it was answered
+    DWORD notAfterMs = 0;   // and no later than this; 0: unchecked
 };
 
 // A copy of the shell that the tests built: its build under the variants, its version text and, when
@@ -106,6 +117,7 @@ struct Scenario
     bool intruder = false;    // another process goes after every new file beside the copy while it updates
     bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
     bool plantedDll = false;  // a stranger's wininet.dll stands in the install folder
+    Stranger stranger = Stranger::No;
     // The copy the user starts.
     Variant running = kV3200;
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own
@@ -120,7 +132,9 @@ struct Scenario
     Trigger trigger = {};
     std::vector<Box> boxes;
     Progress progress = Progress::None;  // after the first box
-    DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes, or of a silent check; 0: none
+    // An upper bound from the message to the end of the boxes, or of a silent check, or without a message from
+    // the start to the window; 0: none.
+    DWORD maxMs = 0;
     DWORD answersMs = 0;  // the window answers within this after each box but a restart's last; 0: unchecked
     // What stands afterwards.
     End end = End::Stays;
