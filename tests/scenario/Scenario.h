@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hands/Wait.h"
 #include "support/HttpServer.h"
 
 enum class End
@@ -42,16 +43,6 @@ enum class Held
     Installed,     // the installed copy, for the whole row
 };
 
-// A user who is not the installer, as Unix permissions bind a session without root's file capabilities:
-// the install folder takes nothing new, or it takes new files (sticky) while the installed copy is another
-// Unix user's, which only that user may rename.
-enum class Stranger
-{
-    No,
-    ReadOnlyFolder,
-    ForeignProgram,
-};
-
 // Box answers beyond the button ids.
 const int kByEnter = 100, kByEscape = 101, kByCloseBox = 102;
 // What is done to the window: a message posted to it, or for kRealTimer nothing: the copy's own 20 s
@@ -71,8 +62,8 @@ struct Box
     const char* icon;     // as the probe names it: "question", "none", "128"...
     const char* buttons;  // "YesNo", "OK"
     int answer;
-    DWORD notBeforeMs = 0;  // it comes no sooner than this after the box before it was answered
-    DWORD notAfterMs = 0;   // and no later than this; 0: unchecked
+    DWORD notBeforeMs = 0;       // it comes no sooner than this after the box before it was answered
+    DWORD notAfterMs = kWaitMs;  // and no later than this
 };
 
 // A copy of the shell that the tests built: its build under the variants, its version text and, when
@@ -117,7 +108,9 @@ struct Scenario
     bool intruder = false;    // another process goes after every new file beside the copy while it updates
     bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
     bool plantedDll = false;  // a stranger's wininet.dll stands in the install folder
-    Stranger stranger = Stranger::No;
+    // A user who is not the installer, where file permissions bind (QUOREL_WITHOUT_FILE_CAPS): the install
+    // folder's chmod mode; sticky ("+t"), the folder and what it holds are another Unix user's.
+    const char* folderMode = nullptr;
     // The copy the user starts.
     Variant running = kV3200;
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own
@@ -132,9 +125,7 @@ struct Scenario
     Trigger trigger = {};
     std::vector<Box> boxes;
     Progress progress = Progress::None;  // after the first box
-    // An upper bound from the message to the end of the boxes, or of a silent check, or without a message from
-    // the start to the window; 0: none.
-    DWORD maxMs = 0;
+    DWORD maxMs = 0;      // an upper bound from the message to the end of the boxes, or of a silent check; 0: none
     DWORD answersMs = 0;  // the window answers within this after each box but a restart's last; 0: unchecked
     // What stands afterwards.
     End end = End::Stays;

@@ -46,13 +46,6 @@ constexpr auto Slow = [](HttpResponse&, HttpResponse& exe) {
     exe.trickleBytes = 4096;
 };
 
-Box FailureWithin(DWORD ms)
-{
-    Box box = kFailure;
-    box.notAfterMs = ms;
-    return box;
-}
-
 // clang-format off
 // 3.2.0.1 offered on the tick and taken: updated, it runs on without a restart; otherwise its download fails.
 Scenario Taken(Scenario row)
@@ -213,17 +206,15 @@ const Scenario kScenarios[] = {
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
-    // A user who is not the installer, where file permissions bind (QUOREL_WITHOUT_FILE_CAPS): what this user
-    // could not put in place is never offered, and a newer copy that cannot install stays open at once.
-    {.name = "NotTheInstallerWithAReadOnlyFolderIsNeverAsked", .stranger = Stranger::ReadOnlyFolder, .fromInstallPath = true,
+    // A user who is not the installer: what cannot land is never offered, and nothing waits on access denied.
+    {.name = "NotTheInstallerWithAReadOnlyFolderIsNeverAsked", .folderMode = "a-w", .fromInstallPath = true,
      .version = "3.2.0.1", .trigger = kTick, .maxMs = 5000, .exeRequests = 0},
-    {.name = "NotTheInstallerWithAReadOnlyFolderKeepsANewerCopyOpen", .stranger = Stranger::ReadOnlyFolder, .running = kV3201,
-     .maxMs = 2000},
-    // Wine opens the program for DELETE where the rename is refused: asked, the user learns of it at once.
-    {.name = "NotTheInstallerWhoCannotRenameTheProgramFailsAtOnce", .stranger = Stranger::ForeignProgram,
-     .fromInstallPath = true, .version = "3.2.0.1", .trigger = kTick,
-     .boxes = {Question("3.2.0.1", IDYES), FailureWithin(2000)}},
-    {.name = "NotTheInstallerWhoCannotRenameTheInstalledCopyKeepsANewerCopyOpen", .stranger = Stranger::ForeignProgram,
+    {.name = "NotTheInstallerWithAReadOnlyFolderKeepsANewerCopyOpen", .folderMode = "a-w", .running = kV3201, .maxMs = 2000},
+    // Wine opens the program for DELETE where its rename is refused: the question comes, then the failure at once.
+    {.name = "NotTheInstallerWhoCannotRenameTheProgramFailsAtOnce", .folderMode = "a+w,+t", .fromInstallPath = true,
+     .version = "3.2.0.1", .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), {kFailure.caption, kFailure.text,
+     "question", "OK", IDOK, 0, 2000}}},
+    {.name = "NotTheInstallerWhoCannotRenameTheInstalledCopyKeepsANewerCopyOpen", .folderMode = "a+w,+t",
      .running = kV3201, .maxMs = 2000},
 
     // Signed copies accept only their own publisher.
