@@ -83,23 +83,14 @@ std::vector<std::string> Unknown(const std::string& folder, const std::vector<st
     return entries;
 }
 
-// A shell script started by its Z: path, with the install folder's Unix path as $1. Wine gives no handle to
-// wait on: the script leaves a mark beside the folder once it has succeeded.
+// A shell script run in the install folder, started by its Z: path. Wine gives no handle to wait on: the
+// script leaves a mark beside the folder once it has succeeded.
 bool RunUnix(const std::string& script)
 {
-    WCHAR folder[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, InstallFolder().c_str(), -1, folder, MAX_PATH);
-    const auto unixName = reinterpret_cast<char*(CDECL*)(const WCHAR*)>(
-        GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
-    char* name = unixName(folder);
-    std::string line = "sh -c \"";
-    for (char c : script + " && : >\"${1%/}.done\"")
-        line += c == '"' ? std::string("\\\"") : std::string(1, c);
-    line += "\" sh \"" + std::string(name) + "\"";
-    HeapFree(GetProcessHeap(), 0, name);
-    const std::string mark = InstallFolder().substr(0, InstallFolder().size() - 1) + ".done";
+    const std::string mark = InstallFolder() + "..\\unix-script.done";
     ChildProcess shell;
-    return shell.Start("Z:\\bin\\sh", line) && WaitUntil([&] { return DeleteFileA(mark.c_str()) != FALSE; }, 10000);
+    return shell.Start("Z:\\bin\\sh", "sh -c \"" + script + " && : >../unix-script.done\"", InstallFolder()) &&
+           WaitUntil([&] { return DeleteFileA(mark.c_str()) != FALSE; }, 10000);
 }
 
 // Looks at the machine over and over on a thread of its own while the copy runs, until stopped.
@@ -274,16 +265,9 @@ private:
                 DeleteFileA(dll.c_str());
             });
         }
-        if (s.folderMode) {
-            // A sticky folder's owner, too, may rename what it holds.
-            const std::string chown = strchr(s.folderMode, 't') ? " && chown -R nobody \"$1\"" : "";
-            ASSERT_TRUE(RunUnix("chmod " + std::string(s.folderMode) + " \"$1\"" + chown));
-            undo.push_back([] { RunUnix("chown -R 0 \"$1\" && chmod 0755 \"$1\""); });
-            // Root's file capabilities pass over both: only a session without them is such a user.
-            if (MoveFileExA(InstalledExe().c_str(), (InstalledExe() + ".moved").c_str(), 0)) {
-                ASSERT_FALSE(getenv("QUOREL_WITHOUT_FILE_CAPS")) << "file permissions do not bind this session";
-                GTEST_SKIP() << "file permissions bind only in a session run with QUOREL_WITHOUT_FILE_CAPS";
-            }
+        if (s.unixScript) {
+            ASSERT_TRUE(RunUnix(s.unixScript));
+            undo.push_back([] { RunUnix("chown -R 0 . && chmod 0755 ."); });
         }
         if (!s.otherDrive)
             return;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "hands/Wait.h"
 #include "support/HttpServer.h"
 
 enum class End
@@ -62,8 +61,8 @@ struct Box
     const char* icon;     // as the probe names it: "question", "none", "128"...
     const char* buttons;  // "YesNo", "OK"
     int answer;
-    DWORD notBeforeMs = 0;       // it comes no sooner than this after the box before it was answered
-    DWORD notAfterMs = kWaitMs;  // and no later than this
+    DWORD notBeforeMs = 0;        // it comes no sooner than this after the box before it was answered
+    DWORD notAfterMs = INFINITE;  // and no later than this
 };
 
 // A copy of the shell that the tests built: its build under the variants, its version text and, when
@@ -103,14 +102,12 @@ struct Scenario
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
     const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
+    const char* unixScript = nullptr;     // run in the install folder before the start
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
     bool intruder = false;    // another process goes after every new file beside the copy while it updates
     bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
     bool plantedDll = false;  // a stranger's wininet.dll stands in the install folder
-    // A user who is not the installer, where file permissions bind (QUOREL_WITHOUT_FILE_CAPS): the install
-    // folder's chmod mode; sticky ("+t"), the folder and what it holds are another Unix user's.
-    const char* folderMode = nullptr;
     // The copy the user starts.
     Variant running = kV3200;
     bool fromInstallPath = false;  // the installed copy itself, not a copy in a folder of its own

@@ -47,6 +47,7 @@ constexpr auto Slow = [](HttpResponse&, HttpResponse& exe) {
 };
 
 // clang-format off
+const char kReadOnly[] = "chmod a-w .", kSticky[] = "chmod a+w,+t . && chown -R nobody .";
 // 3.2.0.1 offered on the tick and taken: updated, it runs on without a restart; otherwise its download fails.
 Scenario Taken(Scenario row)
 {
@@ -206,17 +207,17 @@ const Scenario kScenarios[] = {
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
-    // A user who is not the installer: what cannot land is never offered, and nothing waits on access denied.
-    {.name = "NotTheInstallerWithAReadOnlyFolderIsNeverAsked", .folderMode = "a-w", .fromInstallPath = true,
+    // A user who is not the installer, run only where file permissions bind: what cannot land is never offered,
+    // and nothing waits on access denied. A sticky folder's owner, too, may rename what it holds.
+    {.name = "NotTheInstallerWithAReadOnlyFolderIsNeverAsked", .unixScript = kReadOnly, .fromInstallPath = true,
      .version = "3.2.0.1", .trigger = kTick, .maxMs = 5000, .exeRequests = 0},
-    {.name = "NotTheInstallerWithAReadOnlyFolderKeepsANewerCopyOpen", .folderMode = "a-w", .running = kV3201, .maxMs = 2000},
+    {.name = "NotTheInstallerWithAReadOnlyFolderKeepsANewerCopyOpen", .unixScript = kReadOnly, .running = kV3201, .maxMs = 2000},
     // Wine opens the program for DELETE where its rename is refused: the question comes, then the failure at once.
-    {.name = "NotTheInstallerWhoCannotRenameTheProgramFailsAtOnce", .folderMode = "a+w,+t", .fromInstallPath = true,
+    {.name = "NotTheInstallerWhoCannotRenameTheProgramFailsAtOnce", .unixScript = kSticky, .fromInstallPath = true,
      .version = "3.2.0.1", .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), {kFailure.caption, kFailure.text,
      "question", "OK", IDOK, 0, 2000}}},
-    {.name = "NotTheInstallerWhoCannotRenameTheInstalledCopyKeepsANewerCopyOpen", .folderMode = "a+w,+t",
-     .running = kV3201, .maxMs = 2000},
-
+    {.name = "NotTheInstallerWhoCannotRenameTheInstalledCopyKeepsANewerCopyOpen", .unixScript = kSticky, .running = kV3201,
+     .maxMs = 2000},
     // Signed copies accept only their own publisher.
     Restarted("SignedTakesItsPublishersUpdate", kV3200Vendor, kV3201Vendor),
     Restarted("SignedTakesItsPublishersRenewedCertificate", kV3200Vendor, kV3201Renewed),
