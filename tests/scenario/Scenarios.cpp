@@ -47,7 +47,7 @@ constexpr auto Slow = [](HttpResponse&, HttpResponse& exe) {
 };
 
 // clang-format off
-const char kReadOnly[] = "chmod a-w .", kSticky[] = "chmod a+w,+t . && chown -R nobody .";
+const char kReadOnly[] = "chmod a-w .", kSticky[] = "chmod a+w,+t . && chown -R nobody .";  // its owner may rename in it
 // 3.2.0.1 offered on the tick and taken: updated, it runs on without a restart; otherwise its download fails.
 Scenario Taken(Scenario row)
 {
@@ -208,11 +208,10 @@ const Scenario kScenarios[] = {
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
     // A user who is not the installer, run only where file permissions bind: what cannot land is never offered,
-    // and nothing waits on access denied. A sticky folder's owner, too, may rename what it holds.
+    // and nothing waits on access denied. Wine opens the program for DELETE where its rename is refused.
     {.name = "NotTheInstallerWithAReadOnlyFolderIsNeverAsked", .unixScript = kReadOnly, .fromInstallPath = true,
      .version = "3.2.0.1", .trigger = kTick, .maxMs = 5000, .exeRequests = 0},
     {.name = "NotTheInstallerWithAReadOnlyFolderKeepsANewerCopyOpen", .unixScript = kReadOnly, .running = kV3201, .maxMs = 2000},
-    // Wine opens the program for DELETE where its rename is refused: the question comes, then the failure at once.
     {.name = "NotTheInstallerWhoCannotRenameTheProgramFailsAtOnce", .unixScript = kSticky, .fromInstallPath = true,
      .version = "3.2.0.1", .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), {kFailure.caption, kFailure.text,
      "question", "OK", IDOK, 0, 2000}}},
