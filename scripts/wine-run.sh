@@ -14,6 +14,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
 mkdir -p "$(dirname "$prefix")"
 
+# QUOREL_WITHOUT_FILE_CAPS=1: the whole session, the prefix's server included, runs without the capabilities
+# that let root pass over file permissions, so that Unix permissions bind it as a DACL binds a user who did
+# not install the program (Wine checks no DACL between users).
+file_caps=dac_override,fowner,dac_read_search
+has_file_caps() { (( 0x$(awk '/^CapEff/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0) & 0xe )); }
+if [ -n "${QUOREL_WITHOUT_FILE_CAPS:-}" ] && has_file_caps self; then
+    exec setpriv --bounding-set="-${file_caps//,/,-}" --inh-caps="-${file_caps//,/,-}" "$0" "$prefix" "$@"
+fi
+
 # Each step runs once under the prefix's lock, and only if it is still due once the lock is held.
 # Nothing started under the lock may keep its descriptor (9>&-): a persistent wineserver would hold it for good.
 wine_quiet() { "$quorel_wine" "$@" 9>&- </dev/null >/dev/null 2>&1; }
@@ -70,9 +79,14 @@ once other_driver switch_driver
 # detached: CTest would otherwise wait on the pipes they inherit. The prefix's server is the one whose
 # working folder is named after the prefix's device and inode.
 server_name=$(printf 'server-%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")
+# A server of the other kind (with or without those capabilities) is ended: every program it starts would
+# run as it does.
 server_cold() {
     for pid in $(pgrep -u "$(id -u)" wineserver); do
-        [[ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" == */"$server_name" ]] && return 1
+        [[ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" == */"$server_name" ]] || continue
+        [ "$(has_file_caps self; echo $?)" = "$(has_file_caps "$pid"; echo $?)" ] && return 1
+        wineserver -k 9>&- >/dev/null 2>&1
+        wineserver -w 9>&-
     done
     return 0
 }

@@ -10,7 +10,8 @@ const DWORD kVersionSignature = 0xFEEF04BD;
 const WCHAR kVersionKey[] = L"VS_VERSION_INFO";
 const WORD kVersionInfoName = 1;
 
-// At an offset, leaving no file position behind that a writer of the same handle could trip over.
+// At an offset, whatever the file position. A synchronous read still leaves the position after the bytes
+// read: nothing may write through the handle after it without setting the position first.
 bool ReadAt(HANDLE file, LONGLONG offset, void* buffer, DWORD size)
 {
     OVERLAPPED at = {};

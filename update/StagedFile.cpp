@@ -25,8 +25,8 @@ bool UnpredictablePath(char* path, int size, const char* folder)
 
 bool IsHeldByAnotherProcess(DWORD error)
 {
-    // Access denied is what a file being scanned or a running image answers.
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    // Access denied is a permission, and waiting does not change it.
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 void AnswerSentMessages()

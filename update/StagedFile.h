@@ -66,6 +66,6 @@ bool RetryWhileLocked(Attempt attempt)
     }
 }
 
-// A move within a volume, written through to disk (after a power loss the file is found under one of
-// its names) and retried while another process holds the file.
+// A move within a volume, retried while another process holds the file. MOVEFILE_WRITE_THROUGH
+// changes nothing for a rename within a volume: it flushes only a move made as a copy.
 bool MoveWrittenThrough(const char* from, const char* to, DWORD flags);

@@ -12,18 +12,19 @@ namespace {
 
 const DWORD kVersionFileLimit = 4096;
 
-// Beside the running program where its folder takes new files, so that the swap is two renames on one
-// volume and the running path is never empty for longer than between them; otherwise in the user's
-// temporary folder.
-bool StageDownload(CStagedFile& staged, const char* runningPath)
+// This user can put a new program in place of the running one: a new file can be created in its folder,
+// where the download is staged, and the program can be opened for its rename. Nobody is asked for an
+// update that could not land. Another process's lock on the program is waited out by the swap.
+bool CanReplaceProgram(const char* runningPath, const char* folder)
 {
-    char folder[MAX_PATH];
-    char name[MAX_PATH];
-    if (SplitProgramPath(runningPath, folder, MAX_PATH, name, MAX_PATH) && folder[0] != '\0' && staged.Create(folder))
-        return true;
-    char tempFolder[MAX_PATH];
-    const DWORD length = GetTempPathA(MAX_PATH, tempFolder);
-    return length != 0 && length < MAX_PATH && staged.Create(tempFolder);
+    CStagedFile probe;
+    if (!probe.Create(folder))
+        return false;
+    const HANDLE program = CreateFileA(runningPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD error = GetLastError();
+    CKernelHandle owned(program);
+    return owned.IsValid() || IsHeldByAnotherProcess(error);
 }
 
 // A move keeps the file's security from where it was written, such as a user's temporary folder, where
@@ -80,6 +81,14 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     CString exeUrl(baseUrl);
     exeUrl += exeName;
 
+    // Staged beside the program, so that the swap is two renames in one folder. A folder that takes no new
+    // file would take no rename into it either.
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
+    if (!SplitProgramPath(ownPath, folder, MAX_PATH, name, MAX_PATH) || folder[0] == '\0' ||
+        !CanReplaceProgram(ownPath, folder))
+        return UpdateCannotReplace;
+
     // The executable is requested before the user is asked.
     CInternetHandle exeRequest = OpenRemote(exeUrl);
     if (!exeRequest.IsValid())
@@ -93,7 +102,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
         return UpdateNotInstalled;
 
     CStagedFile download;
-    if (!StageDownload(download, ownPath))
+    if (!download.Create(folder))
         return UpdateTransferFailed;
     bool downloaded = false;
     {

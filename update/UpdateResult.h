@@ -13,6 +13,8 @@ enum UpdateResult
     UpdateNotInstalled = 7,
     // The swap failed and the program could not be put back at its path: it stands as the backup.
     UpdateProgramNotRestored = 8,
+    // This user could not put a new program in place of the running one: nothing was offered.
+    UpdateCannotReplace = 9,
 };
 
 // How a swap of the executables ended.

@@ -61,7 +61,8 @@ struct Box
     const char* icon;     // as the probe names it: "question", "none", "128"...
     const char* buttons;  // "YesNo", "OK"
     int answer;
-    DWORD notBeforeMs = 0;  // it comes no sooner than this after the box before it was answered
+    DWORD notBeforeMs = 0;        // it comes no sooner than this after the box before it was answered
+    DWORD notAfterMs = INFINITE;  // and no later than this
 };
 
 // A copy of the shell that the tests built: its build under the variants, its version text and, when
@@ -104,6 +105,7 @@ struct Scenario
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
     const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
+    const char* unixScript = nullptr;     // run in the install folder before the start
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
     bool intruder = false;    // another process goes after every new file beside the copy while it updates

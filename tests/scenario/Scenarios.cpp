@@ -47,6 +47,7 @@ constexpr auto Slow = [](HttpResponse&, HttpResponse& exe) {
 };
 
 // clang-format off
+const char kReadOnly[] = "chmod a-w .", kSticky[] = "chmod a+w,+t . && chown -R nobody .";  // its owner may rename in it
 // 3.2.0.1 offered on the tick and taken: updated, it runs on without a restart; otherwise its download fails.
 Scenario Taken(Scenario row)
 {
@@ -211,6 +212,16 @@ const Scenario kScenarios[] = {
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
+    // A user who is not the installer, run only where file permissions bind: what cannot land is never offered,
+    // and nothing waits on access denied. Wine opens the program for DELETE where its rename is refused.
+    {.name = "NotTheInstallerWithAReadOnlyFolderIsNeverAsked", .unixScript = kReadOnly, .fromInstallPath = true,
+     .version = "3.2.0.1", .trigger = kTick, .maxMs = 5000, .exeRequests = 0},
+    {.name = "NotTheInstallerWithAReadOnlyFolderKeepsANewerCopyOpen", .unixScript = kReadOnly, .running = kV3201, .maxMs = 2000},
+    {.name = "NotTheInstallerWhoCannotRenameTheProgramFailsAtOnce", .unixScript = kSticky, .fromInstallPath = true,
+     .version = "3.2.0.1", .trigger = kTick, .boxes = {Question("3.2.0.1", IDYES), {kFailure.caption, kFailure.text,
+     "question", "OK", IDOK, 0, 2000}}},
+    {.name = "NotTheInstallerWhoCannotRenameTheInstalledCopyKeepsANewerCopyOpen", .unixScript = kSticky, .running = kV3201,
+     .maxMs = 2000},
     // Signed copies accept only their own publisher.
     Restarted("SignedTakesItsPublishersUpdate", kV3200Vendor, kV3201Vendor),
     Restarted("SignedTakesItsPublishersRenewedCertificate", kV3200Vendor, kV3201Renewed),
