@@ -212,7 +212,7 @@ private:
         if (s.held == Held::Backup) {
             ASSERT_TRUE(WriteWholeFile(backup, kEarlierBackup));
         }
-        if (s.held != Held::Nothing) {
+        if (s.held != Held::Nothing && s.held < Held::GapBriefly) {
             const std::string path = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
             // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
             held.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -352,8 +352,13 @@ private:
             EXPECT_EQ(expected.buttons, BoxButtons(box));
             EXPECT_EQ(std::string("icon=") + expected.icon, Probe(box));
             EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
+            if (s.held >= Held::GapBriefly && &expected == &s.boxes.front()) {
+                EXPECT_EQ("moves watched", Probe(window, "QuorelWatchMoves"));
+            }
             Answer(box, expected.answer);
             answered = GetTickCount();
+            if (s.held >= Held::GapBriefly && &expected == &s.boxes.front())
+                TakeTheEmptyPath();
             ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
             if (s.progress != Progress::None && &expected == &s.boxes.front())
                 WatchDownload(s.progress, window, shell);
@@ -524,6 +529,26 @@ private:
         Sleep(5);  // a scanner's pace, not a wait for anything
     }
 
+    // Whatever the swap does meanwhile, the session may not end while the path is not the program's.
+    void TakeTheEmptyPath()
+    {
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gap.Get(), kWaitMs)) << "no swap";
+        held.Reset(CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(held.Get(), "a stranger's program", 20, &written, nullptr);
+        SetEvent(taken.Get());
+        ASSERT_TRUE(held.IsValid()) << "the path was not empty";
+        if (s.held == Held::GapPastRetries) {
+            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(rollback.Get(), kWaitMs)) << "no rollback";
+        }
+        DWORD_PTR may = TRUE;
+        EXPECT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 2000, &may));
+        EXPECT_EQ(DWORD_PTR(FALSE), may) << "the session may end";
+        if (s.held == Held::GapBriefly)
+            Sleep(3000);  // how long it is held: the swap must wait it out
+        held.Reset();
+    }
+
     // A tick posted now is handled only after what the window is busy with: its request shows that ended.
     bool TickHandledBehind()
     {
@@ -555,6 +580,9 @@ private:
     std::vector<std::string> tempBefore, known;
     std::vector<std::function<void()>> undo;
     CKernelHandle held;
+    CKernelHandle gap{CreateEventA(nullptr, FALSE, FALSE, "QuorelGap")},
+        taken{CreateEventA(nullptr, TRUE, FALSE, "QuorelTaken")},
+        rollback{CreateEventA(nullptr, TRUE, FALSE, "QuorelRollback")};
     std::unique_ptr<HttpServer> server;
     ChildProcess installedCopy, started;
     DWORD shell = 0;  // the process that ends up holding the window
