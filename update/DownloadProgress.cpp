@@ -9,6 +9,7 @@ namespace {
 const int kBarRange = 1000;
 // Without a total the bar moves one step for this many bytes, and starts over when full.
 const ULONGLONG kBytesPerStepWithoutTotal = 16 * 1024;
+const DWORD kMoveEveryMs = 50;
 
 }  // namespace
 
@@ -43,8 +44,11 @@ void CDownloadProgress::Show(ULONGLONG received, ULONGLONG total)
 {
     const int position =
         int(total != 0 ? received * kBarRange / total : (received / kBytesPerStepWithoutTotal) % (kBarRange + 1));
-    if (position == m_position)
+    // Each move paints the bar: moved at the pace its window is painted, it never slows a fast download.
+    const DWORD now = GetTickCount();
+    if (position == m_position || now - m_lastMove < kMoveEveryMs)
         return;
+    m_lastMove = now;
     m_position = position;
     SendDlgItemMessageA(m_hWnd, IDC_DOWNLOAD_BAR, PBM_SETPOS, WPARAM(position), 0);
 }

@@ -27,4 +27,5 @@ private:
     HWND m_hWnd = nullptr;
     bool m_cancelled = false;
     int m_position = 0;
+    DWORD m_lastMove = 0;
 };
