@@ -326,6 +326,9 @@ private:
     void DriveWindow()
     {
         const DWORD opened = GetTickCount();
+        if (s.held >= Held::GapBriefly) {
+            EXPECT_EQ("moves watched", Probe(window, "QuorelWatchMoves"));
+        }
         if (s.trigger.message == kRealTimer) {
             PostMessageA(window, WM_TIMER, 2, 0);  // another timer's tick is only passed on
             EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }, kUpdateDelayMs + 10000));
@@ -352,9 +355,6 @@ private:
             EXPECT_EQ(expected.buttons, BoxButtons(box));
             EXPECT_EQ(std::string("icon=") + expected.icon, Probe(box));
             EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
-            if (s.held >= Held::GapBriefly && &expected == &s.boxes.front()) {
-                EXPECT_EQ("moves watched", Probe(window, "QuorelWatchMoves"));
-            }
             Answer(box, expected.answer);
             answered = GetTickCount();
             if (s.held >= Held::GapBriefly && &expected == &s.boxes.front())
@@ -534,8 +534,6 @@ private:
     {
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gap.Get(), kWaitMs)) << "no swap";
         held.Reset(CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        DWORD written = 0;
-        WriteFile(held.Get(), "a stranger's program", 20, &written, nullptr);
         SetEvent(taken.Get());
         ASSERT_TRUE(held.IsValid()) << "the path was not empty";
         if (s.held == Held::GapPastRetries) {

@@ -52,40 +52,30 @@ std::string Describe(HWND window)
 
 // Between the swap's two renames: once the running program has become the backup, the copy's MoveFileExA
 // signals QuorelGap and waits until the test holds the empty path (QuorelTaken). A move from the backup,
-// the rollback, signals QuorelRollback.
-using Move = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-Move g_move = nullptr;
+// a rollback, signals QuorelRollback.
+BOOL(WINAPI* g_move)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
 
-bool IsBackup(const char* path)
+void Signal(const char* event, const char* awaited = nullptr)
 {
-    const char* name = strrchr(path, '\\');
-    return name && lstrcmpiA(name + 1, "OldExecutable.bak") == 0;
-}
-
-void Signal(const char* event)
-{
-    HANDLE handle = OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, event);
-    SetEvent(handle);
-    CloseHandle(handle);
+    HANDLE signalled = OpenEventA(EVENT_MODIFY_STATE, FALSE, event);
+    HANDLE awaitedEvent = awaited ? OpenEventA(SYNCHRONIZE, FALSE, awaited) : nullptr;
+    awaited ? SignalObjectAndWait(signalled, awaitedEvent, 30000, FALSE) : SetEvent(signalled);
+    CloseHandle(signalled);
+    CloseHandle(awaitedEvent);
 }
 
 BOOL WINAPI MoveAtTheGap(LPCSTR from, LPCSTR to, DWORD flags)
 {
-    if (IsBackup(from))
+    if (strstr(from, "OldExecutable.bak"))
         Signal("QuorelRollback");
     const BOOL moved = g_move(from, to, flags);
-    HANDLE taken = OpenEventA(SYNCHRONIZE, FALSE, "QuorelTaken");
-    if (moved && IsBackup(to)) {
-        Signal("QuorelGap");
-        WaitForSingleObject(taken, 30000);
-    }
-    CloseHandle(taken);
+    if (moved && strstr(to, "OldExecutable.bak"))
+        Signal("QuorelGap", "QuorelTaken");
     return moved;
 }
 
 std::string WatchMoves()
 {
-    g_move = reinterpret_cast<Move>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA"));
     BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const IMAGE_NT_HEADERS* nt =
         reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -97,11 +87,11 @@ std::string WatchMoves()
             if (*slot != ULONG_PTR(g_move) || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was))
                 continue;
             *slot = ULONG_PTR(MoveAtTheGap);
-            VirtualProtect(slot, sizeof *slot, was, &was);
             HMODULE self = nullptr;  // stays loaded after the hook is gone
-            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                               reinterpret_cast<LPCSTR>(MoveAtTheGap), &self);
-            return "moves watched";
+            return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                      reinterpret_cast<LPCSTR>(MoveAtTheGap), &self)
+                       ? "moves watched"
+                       : "not pinned";
         }
     }
     return "MoveFileExA not imported";
