@@ -11,7 +11,10 @@
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 #include "support/HttpServer.h"
+#include "app/BuildConfig.h"
+#include "app/BuildConfig.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateTexts.h"
 
 namespace {
 
@@ -34,17 +37,37 @@ void Report(const char* what, double value, const char* unit)
     printf("%-46s %12.3f %s\n", what, value, unit);
 }
 
-void BenchDownload()
+// The same bytes from the same loopback server through a plain socket: what the line itself allows.
+bool PlainFetch(const HttpServer& server, const char* target, size_t size)
 {
-    const size_t kSize = 16 * 1024 * 1024;
+    CSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::string url = server.Url("");
+    address.sin_port = htons(static_cast<unsigned short>(atoi(url.c_str() + url.rfind(':') + 1)));
+    if (connect(socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return false;
+    const std::string request = std::string("GET ") + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    send(socket.Get(), request.data(), int(request.size()), 0);
+    static char buffer[1 << 20];
+    size_t total = 0;
+    for (int got; (got = recv(socket.Get(), buffer, sizeof buffer, 0)) > 0;)
+        total += size_t(got);
+    return total > size;
+}
+
+void BenchDownload(size_t megabytes)
+{
+    const size_t size = megabytes * 1024 * 1024;
     HttpServer server;
     HttpResponse response;
     response.contentType = "application/octet-stream";
-    response.body.assign(kSize, 'Q');
+    response.body.assign(size, 'Q');
     server.SetPrefix("/update/Quorel.exe", response);
 
     TempDir dir;
-    double best = 1e9;
+    double best = 1e9, plain = 1e9;
     for (int run = 0; run < 3; ++run) {
         LARGE_INTEGER start = Now();
         CInternetHandle request = g_updateAgent.OpenRemote(server.Url("/update/Quorel.exe").c_str());
@@ -58,9 +81,59 @@ void BenchDownload()
             return;
         }
         best = elapsed < best ? elapsed : best;
+        start = Now();
+        if (!PlainFetch(server, "/update/Quorel.exe", size)) {
+            printf("plain fetch failed\n");
+            return;
+        }
+        elapsed = Seconds(start, Now());
+        plain = elapsed < plain ? elapsed : plain;
     }
-    Report("download of 16 MB over loopback, best of 3", best, "s");
-    Report("download throughput", kSize / best / (1024 * 1024), "MB/s");
+    char what[64];
+    snprintf(what, sizeof what, "download of %u MB through the agent, best of 3", unsigned(megabytes));
+    Report(what, best, "s");
+    snprintf(what, sizeof what, "the same through a plain socket, best of 3");
+    Report(what, plain, "s");
+    Report("agent throughput", size / best / (1024 * 1024), "MB/s");
+}
+
+// What the user waits for: a copy with the shipped limits offered a 40 MB release, from Yes to the
+// success box.
+void BenchUpdate()
+{
+    HttpServer server(static_cast<unsigned short>(atoi(strchr(QUOREL_TEST_HOST, ':') + 1)));
+    std::string release = ReadWholeFile(VariantExe("v3201"));
+    release.resize(40 * 1024 * 1024, 'Q');  // beyond the image: still the whole program, version 3.2.0.1
+    server.SetPrefix("/touch/", HttpResponse{200, "text/html", "<html><body>bench</body></html>"});
+    server.SetPrefix(QUOREL_UPDATE_PATH "update.txt", HttpResponse{200, "text/plain", "3.2.0.1"});
+    server.SetPrefix(QUOREL_UPDATE_PATH "Quorel.exe", HttpResponse{200, "application/octet-stream", release});
+
+    KillProcesses("Quorel.exe");
+    ResetInstallState();
+    MakeDirs(InstallFolder());
+    CopyTo(VariantExe("v3200"), InstalledExe());
+    WriteWholeFile(ShortcutLinks().front(), "");
+    TempDir dir;
+    const std::string exe = dir.File("Quorel.exe");
+    CopyTo(QUOREL_BENCH_COPY, exe);
+    ChildProcess process;
+    process.Start(exe, "", dir.Path());
+    HWND window = WaitForWindow("Zelmora " QUOREL_TEST_HOST, "#32770", 30000, process.Pid());
+    PostMessageA(window, WM_TIMER, 1, 0);
+    HWND question = WaitForWindow(QUOREL_QUESTION_CAPTION, "#32770", 30000, process.Pid());
+    HWND success = nullptr;
+    LARGE_INTEGER start = Now();
+    if (question && PressButton(question, IDYES))
+        success = WaitForWindow(QUOREL_SUCCESS_CAPTION, "#32770", 120000, process.Pid());
+    const double elapsed = Seconds(start, Now());
+    if (success) {
+        Report("40 MB update, from Yes to the success box", elapsed, "s");
+        PressButton(success, IDNO);
+    } else {
+        printf("40 MB update: no success box\n");
+    }
+    KillProcesses("Quorel.exe");
+    ResetInstallState();
 }
 
 void BenchVersions()
@@ -131,7 +204,9 @@ int main()
 {
     printf("Quorel benchmark (under Wine: Wine's own overhead is included)\n");
     BenchVersions();
-    BenchDownload();
+    BenchDownload(16);
+    BenchDownload(40);
+    BenchUpdate();
     BenchStart();
     return 0;
 }

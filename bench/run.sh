@@ -9,7 +9,7 @@ build="$root/build/$arch"
 . "$root/scripts/wine.sh"
 
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null || exit 1
-cmake --build "$build" -j"$(nproc)" --target Quorel update_bench quorel_v3200 >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target Quorel update_bench quorel_v3200 quorel_v3201 >/dev/null || exit 1
 
 budget=$((256 * 1024))
 size=$(stat -c %s "$build/Quorel.exe")

@@ -9,9 +9,7 @@ namespace {
 const int kBarRange = 1000;
 // Without a total the bar moves one step for this many bytes, and starts over when full.
 const ULONGLONG kBytesPerStepWithoutTotal = 16 * 1024;
-// Often enough for the window to feel alive and to stop within a second; rarely enough not to slow a fast
-// download, block by block.
-const DWORD kPumpIntervalMs = 50;
+const DWORD kMoveEveryMs = 50;
 
 }  // namespace
 
@@ -46,30 +44,13 @@ void CDownloadProgress::Show(ULONGLONG received, ULONGLONG total)
 {
     const int position =
         int(total != 0 ? received * kBarRange / total : (received / kBytesPerStepWithoutTotal) % (kBarRange + 1));
-    if (position == m_position)
+    // Each move paints the bar: moved at the pace its window is painted, it never slows a fast download.
+    const DWORD now = GetTickCount();
+    if (position == m_position || now - m_lastMove < kMoveEveryMs)
         return;
+    m_lastMove = now;
     m_position = position;
     SendDlgItemMessageA(m_hWnd, IDC_DOWNLOAD_BAR, PBM_SETPOS, WPARAM(position), 0);
-}
-
-bool CDownloadProgress::Pump()
-{
-    const DWORD now = GetTickCount();
-    if (now - m_lastPump < kPumpIntervalMs)
-        return m_cancelled;
-    m_lastPump = now;
-    MSG msg;
-    // The window's own input, then painting for every window of the thread; anything else stays queued
-    // until the download is over.
-    while (m_hWnd && PeekMessageA(&msg, m_hWnd, 0, 0, PM_REMOVE)) {
-        if (!IsDialogMessageA(m_hWnd, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    while (PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
-        DispatchMessageA(&msg);
-    return m_cancelled;
 }
 
 INT_PTR CALLBACK CDownloadProgress::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)

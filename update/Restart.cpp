@@ -7,6 +7,7 @@
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
 #include "install/InstallLocation.h"
+#include "update/MessagePump.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
 #include "update/UpdateTexts.h"
@@ -161,6 +162,7 @@ bool StartAndConfirm(const char* path)
 
 bool RollBack(const char* path)
 {
+    CSessionEndBlock block;
     char folder[MAX_PATH];
     char name[MAX_PATH];
     char backupPath[MAX_PATH];

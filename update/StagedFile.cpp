@@ -29,24 +29,10 @@ bool IsHeldByAnotherProcess(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-void AnswerSentMessages()
-{
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-void PauseAnsweringSentMessages(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE);
-        AnswerSentMessages();
-    }
-}
-
 bool MoveWrittenThrough(const char* from, const char* to, DWORD flags)
 {
-    return RetryWhileLocked([&] { return MoveFileExA(from, to, flags | MOVEFILE_WRITE_THROUGH) != FALSE; });
+    return RetryWhileLocked([&] { return MoveFileExA(from, to, flags | MOVEFILE_WRITE_THROUGH) != FALSE; },
+                            (flags & MOVEFILE_REPLACE_EXISTING) != 0);
 }
 
 bool CStagedFile::Create(const char* folder)
@@ -91,7 +77,8 @@ bool CStagedFile::MoveTo(const char* path, bool replace)
     rename.info.ReplaceIfExists = replace;
     rename.info.FileNameLength = DWORD(length - 1) * sizeof(WCHAR);
     const bool moved = RetryWhileLocked(
-        [&] { return SetFileInformationByHandle(m_file.Get(), FileRenameInfo, &rename, sizeof rename) != FALSE; });
+        [&] { return SetFileInformationByHandle(m_file.Get(), FileRenameInfo, &rename, sizeof rename) != FALSE; },
+        replace);
     if (!moved)
         return false;
     // The new name is metadata of its own: written through like the data.

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "framework/AfxHandles.h"
+#include "update/MessagePump.h"
 
 // A new program file on its way into place. It is created new, under a name nobody can know in
 // advance, and held open from its first byte to its final move: no other process can write it, move it
@@ -39,25 +40,23 @@ private:
 bool UnpredictablePath(char* path, int size, const char* folder);
 
 bool IsHeldByAnotherProcess(DWORD error);
-// Messages that other threads and programs send to the window are answered meanwhile, so that no wait
-// makes the window look hung for longer than that wait.
-void AnswerSentMessages();
-void PauseAnsweringSentMessages(DWORD ms);
 
 const DWORD kLockWaitMs = 10000;
 const DWORD kFirstLockPauseMs = 100;
 
 // Calls attempt() until it succeeds, fails for a reason other than another process holding the file
 // (a scanner, an indexer, a backup program), or such locks have lasted about 10 s; between attempts
-// the window answers what is sent to it. attempt() reports its failure through GetLastError().
+// the window answers what is sent to it. attempt() reports its failure through GetLastError(). A rename
+// over a file that another process holds open is refused as access denied: replacing, that is a lock too.
 template <class Attempt>
-bool RetryWhileLocked(Attempt attempt)
+bool RetryWhileLocked(Attempt attempt, bool replacing = false)
 {
     DWORD waited = 0;
     for (DWORD pause = kFirstLockPauseMs;; pause *= 2) {
         if (attempt())
             return true;
-        if (!IsHeldByAnotherProcess(GetLastError()) || waited >= kLockWaitMs)
+        const DWORD error = GetLastError();
+        if (!(IsHeldByAnotherProcess(error) || (replacing && error == ERROR_ACCESS_DENIED)) || waited >= kLockWaitMs)
             return false;
         if (pause > kLockWaitMs - waited)
             pause = kLockWaitMs - waited;

@@ -9,7 +9,9 @@ namespace {
 const DWORD kOpenFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
 const DWORD kCanonicalSize = 1024;
-const DWORD kDownloadBlockSize = 4096;
+// The unit of the per-block time limit, and the most a download reads at once.
+const DWORD kTimedBlockSize = 4096;
+const DWORD kDownloadBufferSize = 64 * 1024;
 
 // An error page must never pass for the version file or the executable.
 bool HasSuccessStatus(HINTERNET request)
@@ -49,17 +51,12 @@ ReadOutcome Failure()
 // Takes bytes as they arrive, so that a server that trickles is caught by the limit: a blocking read
 // would wait for the whole buffer. Data when the buffer filled, End when the data ended first (*filled
 // says what did arrive), TimedOut when the server fell silent or the buffer was not full within limitMs.
-// Between waits the download window, if any, takes its messages.
-ReadOutcome FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs,
-                       CDownloadProgress* progress = nullptr)
+ReadOutcome FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* filled, DWORD limitMs)
 {
     *filled = 0;
     const DWORD start = GetTickCount();
     while (*filled < size) {
-        if (!progress)
-            AnswerSentMessages();
-        else if (progress->Pump())
-            return ReadOutcome::Stopped;
+        AnswerSentMessages();
         DWORD available = 0;
         if (!InternetQueryDataAvailable(hRequest, &available, 0, 0))
             return Failure();
@@ -178,29 +175,36 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
                                           &announcedSize, nullptr) != FALSE;
     if (hasLength && announced > kTransferLimits.maxBytes)
         return false;
+    // Whatever has arrived is taken at once, up to the buffer: a read per 4096 bytes would make the
+    // transfer the slowest part of a fast line. Each 4096 bytes keep their own time limit all the same.
     const DWORD start = GetTickCount();
+    DWORD blockStart = start;
     ULONGLONG total = 0;
-    char block[kDownloadBlockSize];
+    char buffer[kDownloadBufferSize];
     for (;;) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= kTransferLimits.downloadMs)
+        AnswerSentMessages(progress ? progress->Window() : nullptr);
+        if (progress && progress->Cancelled())
             return false;
-        const DWORD left = kTransferLimits.downloadMs - elapsed;
+        const DWORD now = GetTickCount();
+        if (now - start >= kTransferLimits.downloadMs || now - blockStart >= kTransferLimits.blockMs)
+            return false;
+        DWORD available = 0;
         DWORD read = 0;
-        const ReadOutcome outcome =
-            FillBuffer(hRequest, block, sizeof(block), &read,
-                       left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs, progress);
-        if (outcome != ReadOutcome::Data && outcome != ReadOutcome::End)
+        if (!InternetQueryDataAvailable(hRequest, &available, 0, 0) ||
+            (available != 0 &&
+             !InternetReadFile(hRequest, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &read)))
             return false;
         if (read == 0)
             return !hasLength || total == announced;
+        if ((total + read) / kTimedBlockSize != total / kTimedBlockSize)
+            blockStart = GetTickCount();
         total += read;
         if (total > kTransferLimits.maxBytes)
             return false;
         if (progress)
             progress->Show(total, hasLength ? announced : 0);
         DWORD written = 0;
-        WriteFile(file, block, read, &written, nullptr);
+        WriteFile(file, buffer, read, &written, nullptr);
         if (written != read)
             return false;
     }

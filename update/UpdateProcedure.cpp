@@ -147,7 +147,10 @@ SwapResult CUpdateAgent::SwapExecutable(CString runningPath, CStagedFile& downlo
     // within its folder, so never by a copy. Written through, like the move that follows.
     if (!MoveWrittenThrough(running, backupPath, 0))
         return SwapNotDone;
-    if (download.MoveTo(running, false)) {
+    // From here until the path holds a whole program again.
+    CSessionEndBlock block;
+    // Over whatever another process put at the empty path meanwhile.
+    if (download.MoveTo(running, true)) {
         // The new program is in place either way; at worst it keeps the permissions it was written with.
         TakeFolderPermissions(running);
         return SwapDone;

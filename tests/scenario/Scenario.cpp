@@ -222,7 +222,7 @@ private:
         if (s.held == Held::Backup) {
             ASSERT_TRUE(WriteWholeFile(backup, kEarlierBackup));
         }
-        if (s.held != Held::Nothing) {
+        if (s.held != Held::Nothing && s.held < Held::GapBriefly) {
             const std::string path = s.held == Held::Backup ? backup : s.held == Held::Installed ? InstalledExe() : exe;
             // Read access shared, moving and deleting not: as a scanner or a program that maps the file.
             held.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -343,6 +343,7 @@ private:
     void DriveWindow()
     {
         const DWORD opened = GetTickCount();
+        EXPECT_TRUE(s.held < Held::GapBriefly || Probe(window, "QuorelWatchMoves") == "moves watched");
         if (s.trigger.message == kRealTimer) {
             PostMessageA(window, WM_TIMER, 2, 0);  // another timer's tick is only passed on
             EXPECT_TRUE(WaitUntil([&] { return server->Count(kVersionTarget) > 0; }, kUpdateDelayMs + 10000));
@@ -372,6 +373,8 @@ private:
             EXPECT_FALSE(IsWindowEnabled(window)) << "the box is not modal over the main window";
             Answer(box, expected.answer);
             answered = GetTickCount();
+            if (s.held >= Held::GapBriefly && &expected == &s.boxes.front())
+                TakeTheEmptyPath();
             ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "the box stayed";
             if (s.progress != Progress::None && &expected == &s.boxes.front())
                 WatchDownload(s.progress, window, shell);
@@ -546,6 +549,23 @@ private:
         Sleep(5);  // a scanner's pace, not a wait for anything
     }
 
+    // Whatever the swap does meanwhile, the session may not end while the path is not the program's.
+    void TakeTheEmptyPath()
+    {
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gap.Get(), kWaitMs)) << "no swap";
+        held.Reset(CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        SetEvent(taken.Get());
+        ASSERT_TRUE(held.IsValid()) << "the path was not empty";
+        ASSERT_TRUE(s.held == Held::GapBriefly || WaitForSingleObject(rollback.Get(), kWaitMs) == WAIT_OBJECT_0)
+            << "no rollback";
+        DWORD_PTR may = TRUE;
+        EXPECT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 2000, &may));
+        EXPECT_EQ(DWORD_PTR(FALSE), may) << "the session may end";
+        if (s.held == Held::GapBriefly)
+            Sleep(3000);  // how long it is held: the swap must wait it out
+        held.Reset();
+    }
+
     // A tick posted now is handled only after what the window is busy with: its request shows that ended.
     bool TickHandledBehind()
     {
@@ -577,6 +597,9 @@ private:
     std::vector<std::string> tempBefore, known;
     std::vector<std::function<void()>> undo;
     CKernelHandle held;
+    CKernelHandle gap{CreateEventA(nullptr, FALSE, FALSE, "QuorelGap")},
+        taken{CreateEventA(nullptr, TRUE, FALSE, "QuorelTaken")},
+        rollback{CreateEventA(nullptr, TRUE, FALSE, "QuorelRollback")};
     std::unique_ptr<HttpServer> server;
     ChildProcess installedCopy, started;
     DWORD shell = 0;  // the process that ends up holding the window

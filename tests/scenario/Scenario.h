@@ -40,6 +40,9 @@ enum class Held
     Image,         // the started copy's file, for the whole row
     ImageBriefly,  // the same, until 3 s after the first box is answered
     Installed,     // the installed copy, for the whole row
+    // The started copy's path, taken between the swap's two renames: for 3 s, or until the swap gives up.
+    GapBriefly,
+    GapPastRetries,
 };
 
 // Box answers beyond the button ids.

@@ -136,6 +136,10 @@ const Scenario kScenarios[] = {
     // A scanner holds the program for a moment, then for good: waited out, then a failure with nothing lost.
     Taken({.name = "ProgramHeldForAMoment", .held = Held::ImageBriefly, .after = After::Updated}),
     Taken({.name = "ProgramHeldThroughout", .held = Held::Image}),
+    // Another process takes the program's path between the swap's two renames and holds it: waited out,
+    // or the program goes back over it; the session may not end meanwhile.
+    Taken({.name = "PathTakenBetweenTheRenamesForAMoment", .held = Held::GapBriefly, .after = After::Updated}),
+    Taken({.name = "PathTakenBetweenTheRenamesPastTheRetries", .held = Held::GapPastRetries}),
     // What another process can do to the download while it arrives, is judged and moved: read it, no more.
     Taken({.name = "DownloadOutOfOtherProcessesReach", .intruder = true, .shape = Paced, .after = After::Updated}),
     // Staged beside the program, the swap is two renames: the running path never holds part of a file.

@@ -2,7 +2,7 @@
 
 #include "hands/Wait.h"
 
-std::string Probe(HWND window)
+std::string Probe(HWND window, const char* question)
 {
     // A hook on the window's thread runs the probe there; Wine loads its DLL into that process.
     static HMODULE probe = LoadLibraryA(QUOREL_PROBE_DLL);
@@ -13,7 +13,7 @@ std::string Probe(HWND window)
         return "no probe";
     DWORD_PTR ignored = 0;
     RemovePropA(window, "QuorelProbe");
-    SendMessageTimeoutA(window, RegisterWindowMessageA("QuorelProbe"), 0, 0, SMTO_NORMAL, kWaitMs, &ignored);
+    SendMessageTimeoutA(window, RegisterWindowMessageA(question), 0, 0, SMTO_NORMAL, kWaitMs, &ignored);
     UnhookWindowsHookEx(installed);
     const ATOM answer = ATOM(ULONG_PTR(GetPropA(window, "QuorelProbe")));
     char text[256] = "no answer";

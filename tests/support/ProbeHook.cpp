@@ -1,6 +1,7 @@
 // Loaded into a running Quorel.exe by a hook: answers what only that process can read, because icon
 // and menu handles do not cross processes. The answer goes back as a global atom in a window property.
 #include <windows.h>
+#include <string.h>
 
 #include <string>
 
@@ -49,6 +50,53 @@ std::string Describe(HWND window)
            (abouts == 1 && GetMenuItemID(menu, last) == IDM_ABOUTBOX ? ", once" : ", not once");
 }
 
+// Between the swap's two renames: once the running program has become the backup, the copy's MoveFileExA
+// signals QuorelGap and waits until the test holds the empty path (QuorelTaken). A move from the backup,
+// a rollback, signals QuorelRollback.
+BOOL(WINAPI* g_move)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+
+void Signal(const char* event, const char* awaited = nullptr)
+{
+    HANDLE signalled = OpenEventA(EVENT_MODIFY_STATE, FALSE, event);
+    HANDLE awaitedEvent = awaited ? OpenEventA(SYNCHRONIZE, FALSE, awaited) : nullptr;
+    awaited ? SignalObjectAndWait(signalled, awaitedEvent, 30000, FALSE) : SetEvent(signalled);
+    CloseHandle(signalled);
+    CloseHandle(awaitedEvent);
+}
+
+BOOL WINAPI MoveAtTheGap(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    if (strstr(from, "OldExecutable.bak"))
+        Signal("QuorelRollback");
+    const BOOL moved = g_move(from, to, flags);
+    if (moved && strstr(to, "OldExecutable.bak"))
+        Signal("QuorelGap", "QuorelTaken");
+    return moved;
+}
+
+std::string WatchMoves()
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const IMAGE_NT_HEADERS* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto imports = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; imports->Name; ++imports) {
+        for (ULONG_PTR* slot = reinterpret_cast<ULONG_PTR*>(base + imports->FirstThunk); *slot; ++slot) {
+            DWORD was = 0;
+            if (*slot != ULONG_PTR(g_move) || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was))
+                continue;
+            *slot = ULONG_PTR(MoveAtTheGap);
+            HMODULE self = nullptr;  // stays loaded after the hook is gone
+            return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                      reinterpret_cast<LPCSTR>(MoveAtTheGap), &self)
+                       ? "moves watched"
+                       : "not pinned";
+        }
+    }
+    return "MoveFileExA not imported";
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam)
@@ -56,5 +104,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
     const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && sent->message == RegisterWindowMessageA("QuorelProbe"))
         SetPropA(sent->hwnd, "QuorelProbe", HANDLE(ULONG_PTR(GlobalAddAtomA(Describe(sent->hwnd).c_str()))));
+    if (code == HC_ACTION && sent->message == RegisterWindowMessageA("QuorelWatchMoves"))
+        SetPropA(sent->hwnd, "QuorelProbe", HANDLE(ULONG_PTR(GlobalAddAtomA(WatchMoves().c_str()))));
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
