@@ -29,10 +29,19 @@ bool IsHeldByAnotherProcess(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+bool IsHeldAgainstReplacing(const char* path)
+{
+    // Opening for DELETE while sharing everything fails only where another handle withholds delete
+    // sharing; a file the user may not delete is refused with access denied instead.
+    CKernelHandle file(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file.IsValid() && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 bool MoveWrittenThrough(const char* from, const char* to, DWORD flags)
 {
     return RetryWhileLocked([&] { return MoveFileExA(from, to, flags | MOVEFILE_WRITE_THROUGH) != FALSE; },
-                            (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+                            (flags & MOVEFILE_REPLACE_EXISTING) ? to : nullptr);
 }
 
 bool CStagedFile::Create(const char* folder)
@@ -78,7 +87,7 @@ bool CStagedFile::MoveTo(const char* path, bool replace)
     rename.info.FileNameLength = DWORD(length - 1) * sizeof(WCHAR);
     const bool moved = RetryWhileLocked(
         [&] { return SetFileInformationByHandle(m_file.Get(), FileRenameInfo, &rename, sizeof rename) != FALSE; },
-        replace);
+        replace ? path : nullptr);
     if (!moved)
         return false;
     // The new name is metadata of its own: written through like the data.

@@ -44,19 +44,25 @@ bool IsHeldByAnotherProcess(DWORD error);
 const DWORD kLockWaitMs = 10000;
 const DWORD kFirstLockPauseMs = 100;
 
+// True when another process holds the file at path so that it can be neither deleted nor replaced. A
+// rename over such a file is refused as access denied, as one the user may not replace is.
+bool IsHeldAgainstReplacing(const char* path);
+
 // Calls attempt() until it succeeds, fails for a reason other than another process holding the file
 // (a scanner, an indexer, a backup program), or such locks have lasted about 10 s; between attempts
-// the window answers what is sent to it. attempt() reports its failure through GetLastError(). A rename
-// over a file that another process holds open is refused as access denied: replacing, that is a lock too.
+// the window answers what is sent to it. attempt() reports its failure through GetLastError().
+// replaced: the file that a rename replaces, if any, asked whether a refusal is only its being held.
 template <class Attempt>
-bool RetryWhileLocked(Attempt attempt, bool replacing = false)
+bool RetryWhileLocked(Attempt attempt, const char* replaced = nullptr)
 {
     DWORD waited = 0;
     for (DWORD pause = kFirstLockPauseMs;; pause *= 2) {
         if (attempt())
             return true;
         const DWORD error = GetLastError();
-        if (!(IsHeldByAnotherProcess(error) || (replacing && error == ERROR_ACCESS_DENIED)) || waited >= kLockWaitMs)
+        const bool held = IsHeldByAnotherProcess(error) ||
+                          (replaced && error == ERROR_ACCESS_DENIED && IsHeldAgainstReplacing(replaced));
+        if (!held || waited >= kLockWaitMs)
             return false;
         if (pause > kLockWaitMs - waited)
             pause = kLockWaitMs - waited;
