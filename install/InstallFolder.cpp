@@ -63,8 +63,14 @@ bool OthersMayChange(PACL dacl, PSID user)
 
 }  // namespace
 
-CKernelHandle OpenInstallFolder(const char* folder, bool create)
+CKernelHandle OpenInstallFolder(const char* folderPath, bool create)
 {
+    // Without its last backslash: a link is named, not stepped through.
+    char folder[MAX_PATH];
+    lstrcpynA(folder, folderPath, MAX_PATH);
+    const int length = lstrlenA(folder);
+    if (length > 0 && folder[length - 1] == '\\')
+        folder[length - 1] = '\0';
     CurrentUser user;
     CLocalMemory closed;
     if (!ReadCurrentUser(user) || !ClosedFolderSecurity(user.token.User.Sid, closed))
@@ -101,9 +107,8 @@ CKernelHandle OpenInstallFolder(const char* folder, bool create)
     BOOL defaulted = FALSE;
     PACL closedDacl = nullptr;
     if (!::GetSecurityDescriptorDacl(closed.Get(), &present, &closedDacl, &defaulted) ||
-        ::SetNamedSecurityInfoA(const_cast<char*>(folder), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                closedDacl, nullptr) != ERROR_SUCCESS)
+        ::SetNamedSecurityInfoA(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, closedDacl, nullptr) != ERROR_SUCCESS)
         return CKernelHandle();
     return held;
 }
