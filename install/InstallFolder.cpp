@@ -8,6 +8,7 @@
 
 namespace {
 
+// The token's user, with room for its SID.
 struct CurrentUser
 {
     TOKEN_USER token;

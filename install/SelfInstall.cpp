@@ -55,7 +55,7 @@ CHeapBlock ReadWholeImage(const char* path)
 // copy and no staged file behind.
 enum StageOutcome
 {
-    NothingTried,  // no install was due, or none could be
+    NothingTried,  // no install was due, or this image was not read whole
     Installed,
     Refused,  // a signed installed copy gives way only to its own publisher
     NotWritten,

@@ -230,7 +230,7 @@ private:
             std::string target = ".." + elsewhere.Path().substr(2);
             std::replace(target.begin(), target.end(), '\\', '/');
             ASSERT_TRUE(s.installFolder == InstallDir::Linked ? RunUnix("ln -s " + target + " Quorelware")
-                                                          : MakeDirs(InstallFolder()));
+                                                              : MakeDirs(InstallFolder()));
             ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
         }
         // A null DACL: every user may do anything there.
