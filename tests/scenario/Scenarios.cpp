@@ -206,7 +206,8 @@ const Scenario kScenarios[] = {
     // The install folder is every user's way to the program: an open one is closed, a link is never used.
     {.name = "OpenInstallFolderIsClosedToOtherUsers", .installFolder = InstallDir::Open},
     {.name = "LinkedInstallFolderIsNeverUsed", .placed = false, .installFolder = InstallDir::Linked, .running = kV3201},
-    {.name = "NoShortcutsToAnUnsignedNewerInstalledCopy", .installed = kV3201, .placed = false, .running = kV3200Vendor},
+    {.name = "NoShortcutsToAnUnsignedNewerInstalledCopy", .installed = kV3201, .placed = false,
+     .running = kV3200Vendor},
     {.name = "StagedLeftoversGoUnlessHeld", .leftovers = true, .fromInstallPath = true},
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
