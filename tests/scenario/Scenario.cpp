@@ -33,13 +33,15 @@ const char kWineAppDefaults[] = "Software\\Wine\\AppDefaults\\Quorel.exe";
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 const char kStaleStaged[] = "Quo0123456789abcdef.tmp", kHeldStaged[] = "Quofedcba9876543210.tmp";
 
-// Wine runs Unix programs too, here in the folder of the install folder.
+// The Unix tools, which Wine runs too, in the folder of the install folder: a symbolic link made there in
+// its place, or removed. Their process may end before the tool's work is done: its effect is waited for.
 bool RunUnix(const std::string& commandLine)
 {
     ChildProcess tool;
+    const bool link = commandLine.compare(0, 2, "ln") == 0;
     return tool.Start("Z:\\bin\\" + commandLine.substr(0, commandLine.find(' ')), commandLine,
                       SpecialFolder(CSIDL_COMMON_APPDATA)) &&
-           tool.WaitExit();
+           WaitUntil([&] { return DirExists(InstallFolder()) == link; });
 }
 
 // Who but SYSTEM, Administrators and the owner may add files or folders to the folder.
