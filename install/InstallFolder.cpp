@@ -33,7 +33,7 @@ bool ClosedFolderSecurity(PSID user, CLocalMemory& descriptor)
     if (!::ConvertSidToStringSidA(user, &userText))
         return false;
     char sddl[256];
-    wsprintfA(sddl, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%s)(A;OICI;0x1200a9;;;WD)", userText);
+    wsprintfA(sddl, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%s)(A;OICI;FRFX;;;WD)", userText);
     ::LocalFree(userText);
     return ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, descriptor.Receive(), nullptr);
 }
@@ -51,15 +51,39 @@ bool OthersMayChange(PACL dacl, PSID user)
         FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
     if (dacl == nullptr)
         return true;
-    for (WORD i = 0; i < dacl->AceCount; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace)))
-            return true;
+    const BYTE* entry = reinterpret_cast<const BYTE*>(dacl + 1);
+    for (WORD i = 0; i < dacl->AceCount; ++i, entry += reinterpret_cast<const ACE_HEADER*>(entry)->AceSize) {
+        const ACCESS_ALLOWED_ACE* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(entry);
         if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (ace->Mask & kChanges) &&
-            !IsTrusted(&ace->SidStart, user))
+            !IsTrusted(const_cast<DWORD*>(&ace->SidStart), user))
             return true;
     }
     return false;
+}
+
+// Whether the folder held may be used: a junction or a symbolic link leads wherever its maker wants, and
+// only its owner, SYSTEM or Administrators decide who may change it. One that an earlier release made with
+// what the common folder passes on (any user may add) is closed now, for what it holds too.
+bool MayUse(HANDLE held, const char* folder, PSID self, PSECURITY_DESCRIPTOR closed)
+{
+    const DWORD attributes = ::GetFileAttributesA(folder);
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    CLocalMemory found;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        ::GetSecurityInfo(held, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                          &dacl, nullptr, found.Receive()) != ERROR_SUCCESS ||
+        !IsTrusted(owner, self))
+        return false;
+    if (!::EqualSid(owner, self) || !OthersMayChange(dacl, self))
+        return true;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL closedDacl = nullptr;
+    return ::GetSecurityDescriptorDacl(closed, &present, &closedDacl, &defaulted) &&
+           ::SetNamedSecurityInfoA(const_cast<char*>(folder), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                   closedDacl, nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -69,48 +93,22 @@ CKernelHandle OpenInstallFolder(const char* folderPath, bool create)
     // Without its last backslash: a link is named, not stepped through.
     char folder[MAX_PATH];
     lstrcpynA(folder, folderPath, MAX_PATH);
-    const int length = lstrlenA(folder);
-    if (length > 0 && folder[length - 1] == '\\')
-        folder[length - 1] = '\0';
+    folder[lstrlenA(folder) - 1] = '\0';
     CurrentUser user;
     CLocalMemory closed;
+    CKernelHandle held;
     if (!ReadCurrentUser(user) || !ClosedFolderSecurity(user.token.User.Sid, closed))
-        return CKernelHandle();
+        return held;
     if (create) {
         SECURITY_ATTRIBUTES attributes = {sizeof attributes, closed.Get(), FALSE};
         // Closed as it is made: no moment in which another user could put something in it.
         ::CreateDirectoryA(folder, &attributes);
     }
     // Held without delete sharing, and the folder itself, not what a link in its place leads to.
-    CKernelHandle held(::CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
-    // A junction or a symbolic link leads wherever its maker wants.
-    const DWORD attributes = ::GetFileAttributesA(folder);
-    if (!held.IsValid() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return CKernelHandle();
-
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    CLocalMemory found;
-    if (::GetSecurityInfo(held.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                          nullptr, &dacl, nullptr, found.Receive()) != ERROR_SUCCESS)
-        return CKernelHandle();
-    const PSID self = user.token.User.Sid;
-    if (!IsTrusted(owner, self))
-        return CKernelHandle();
-    if (!::EqualSid(owner, self) || !OthersMayChange(dacl, self))
-        return held;
-    // Made by an earlier release with what the common folder passes on (any user may add): closed now, for
-    // what it holds too.
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL closedDacl = nullptr;
-    if (!::GetSecurityDescriptorDacl(closed.Get(), &present, &closedDacl, &defaulted) ||
-        ::SetNamedSecurityInfoA(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, closedDacl, nullptr) != ERROR_SUCCESS)
-        return CKernelHandle();
+    held.Reset(::CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (held.IsValid() && !MayUse(held.Get(), folder, user.token.User.Sid, closed.Get()))
+        held.Reset();
     return held;
 }
 

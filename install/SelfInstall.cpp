@@ -76,10 +76,12 @@ StageOutcome ReplaceInstalledCopy(const CHeapBlock& image, const char* installFo
 // signed.
 bool IsVendorsProgram(const char* installPath)
 {
+    char runningModule[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, runningModule, MAX_PATH);
     CKernelHandle file(::CreateFileA(installPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     PeFacts facts;
-    return file.IsValid() && ReadPeFacts(file.Get(), facts) && facts.whole && facts.hasVersion &&
-           MayReplace(g_updateAgent.RunningModulePath(), installPath, file.Get());
+    return length != 0 && length < MAX_PATH && file.IsValid() && ReadPeFacts(file.Get(), facts) && facts.whole &&
+           facts.hasVersion && MayReplace(runningModule, installPath, file.Get());
 }
 
 }  // namespace
@@ -120,7 +122,7 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
     if (!folder.IsValid()) {
         return RunningCopyStays;
     }
-    if (lstrcmpiA(exeFolder, installFolder) == 0) {
+    if (isInstalledCopy) {
         DeleteStagedLeftovers(installFolder);
     }
     StageOutcome outcome = NothingTried;
