@@ -63,6 +63,26 @@ struct CKernelHandleTraits
 };
 using CKernelHandle = CScopedHandle<CKernelHandleTraits>;
 
+// A directory search's handle, which FindClose ends.
+struct CFindHandleTraits
+{
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::FindClose(handle); }
+};
+using CFindHandle = CScopedHandle<CFindHandleTraits>;
+
+// A block the system allocated for the caller to free with LocalFree (security descriptors, SID texts).
+struct CLocalMemoryTraits
+{
+    using Handle = HLOCAL;
+    static HLOCAL Invalid() { return nullptr; }
+    static bool IsValid(HLOCAL block) { return block != nullptr; }
+    static void Close(HLOCAL block) { ::LocalFree(block); }
+};
+using CLocalMemory = CScopedHandle<CLocalMemoryTraits>;
+
 // A zero-filled block of the process heap.
 class CHeapBlock
 {

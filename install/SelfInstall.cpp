@@ -2,10 +2,12 @@
 
 #include <shlobj.h>
 
+#include "install/InstallFolder.h"
 #include "install/InstallLocation.h"
 #include "framework/AfxHandles.h"
 #include "install/PathText.h"
 #include "install/ShortcutPlacement.h"
+#include "update/PeImage.h"
 #include "update/Publisher.h"
 #include "update/Restart.h"
 #include "update/StagedFile.h"
@@ -53,6 +55,7 @@ CHeapBlock ReadWholeImage(const char* path)
 // copy and no staged file behind.
 enum StageOutcome
 {
+    NothingTried,  // no install was due, or this image was not read whole
     Installed,
     Refused,  // a signed installed copy gives way only to its own publisher
     NotWritten,
@@ -66,6 +69,19 @@ StageOutcome ReplaceInstalledCopy(const CHeapBlock& image, const char* installFo
     if (!MayReplace(installPath, staged.Path(), staged.Handle()))
         return Refused;
     return staged.MoveTo(installPath, true) ? Installed : NotWritten;
+}
+
+// Shortcuts lead every user to the installed copy: only to one that passes what an update must pass, judged
+// as held. A whole program for this machine with a version, of the running copy's publisher when that is
+// signed.
+bool IsVendorsProgram(const char* installPath)
+{
+    char runningModule[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, runningModule, MAX_PATH);
+    CKernelHandle file(::CreateFileA(installPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    PeFacts facts;
+    return length != 0 && length < MAX_PATH && file.IsValid() && ReadPeFacts(file.Get(), facts) && facts.whole &&
+           facts.hasVersion && MayReplace(runningModule, installPath, file.Get());
 }
 
 }  // namespace
@@ -99,16 +115,25 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
     // An image that was not read whole never replaces the installed copy; and the installed copy
     // itself (one without a version) would otherwise restart itself for ever.
     const bool isInstalledCopy = lstrcmpiA(runningPath, installPath) == 0;
-    StageOutcome outcome = Refused;
-    if (runningIsNewer && image.Get() != nullptr && !isInstalledCopy) {
-        // The folder may exist already.
-        ::CreateDirectoryA(installFolder, nullptr);
+    const bool install = runningIsNewer && image.Get() != nullptr && !isInstalledCopy;
+    // Written into, started from and named by shortcuts only as this program made it or may trust it;
+    // otherwise this copy stays, as if it had not installed.
+    const CKernelHandle folder = OpenInstallFolder(installFolder, install);
+    if (!folder.IsValid()) {
+        return RunningCopyStays;
+    }
+    if (isInstalledCopy) {
+        DeleteStagedLeftovers(installFolder);
+    }
+    StageOutcome outcome = NothingTried;
+    if (install) {
         outcome = ReplaceInstalledCopy(image, installFolder, installPath);
     }
     image.Reset();
     // Otherwise this copy stays as if older. Shortcuts name the installed copy: without one that has a
-    // version there is nothing to name.
-    if (outcome == Refused && !installedVersion.IsEmpty()) {
+    // version there is nothing to name. It is judged only when the shortcuts are due: no start pays for it.
+    if ((outcome == NothingTried || outcome == Refused) && !installedVersion.IsEmpty() &&
+        !ShortcutsPlaced(installFolder) && IsVendorsProgram(installPath)) {
         PlaceShortcuts(owner, installFolder);
     }
     // What stands at the install path was judged older, foreign or broken: only this image is started.

@@ -30,6 +30,13 @@ const char kNoArguments[] = "";
 
 }  // namespace
 
+bool ShortcutsPlaced(const char* installFolder)
+{
+    char markerPath[kShortcutPathSize];
+    CFileFind finder;
+    return ComposePath(markerPath, sizeof markerPath, installFolder, kShortcutFileName) && finder.FindFile(markerPath);
+}
+
 void PlaceShortcuts(HWND owner, const char* installFolder)
 {
     char markerPath[kShortcutPathSize];
@@ -42,9 +49,7 @@ void PlaceShortcuts(HWND owner, const char* installFolder)
     }
 
     // The marker is written first and doubles as the record that this machine has its shortcuts.
-    CFileFind finder;
-    if (finder.FindFile(markerPath)) {
-        finder.Close();
+    if (ShortcutsPlaced(installFolder)) {
         return;
     }
 

@@ -1,13 +1,12 @@
 #include "update/StagedFile.h"
 
 #include <ntsecapi.h>
+#include <string.h>
 
 #include "framework/AfxPath.h"
 
 namespace {
 
-const char kStagedPrefix[] = "Quo";
-const char kStagedExtension[] = ".tmp";
 const int kRandomBytes = 8;
 
 }  // namespace
@@ -21,6 +20,21 @@ bool UnpredictablePath(char* path, int size, const char* folder)
     for (int i = 0; i < kRandomBytes; ++i)
         wsprintfA(hex + 2 * i, "%02x", random[i]);
     return ComposePath(path, size, folder, kStagedPrefix, hex, kStagedExtension);
+}
+
+bool IsStagedFileName(const char* name)
+{
+    const int prefix = sizeof kStagedPrefix - 1;
+    const int digits = 2 * kRandomBytes;
+    if (lstrlenA(name) != prefix + digits + int(sizeof kStagedExtension - 1) ||
+        memcmp(name, kStagedPrefix, prefix) != 0 ||
+        memcmp(name + prefix + digits, kStagedExtension, sizeof kStagedExtension) != 0)
+        return false;
+    for (int i = prefix; i < prefix + digits; ++i) {
+        if (!(name[i] >= '0' && name[i] <= '9') && !(name[i] >= 'a' && name[i] <= 'f'))
+            return false;
+    }
+    return true;
 }
 
 bool IsHeldByAnotherProcess(DWORD error)

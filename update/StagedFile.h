@@ -39,6 +39,12 @@ private:
 // generator: no other process can create or open it ahead of time, because it cannot know it.
 bool UnpredictablePath(char* path, int size, const char* folder);
 
+// Those names: the prefix, 16 lower-case hex digits and the extension. Files so named in the install folder
+// are this program's own, left by an update or install that was cut short.
+const char kStagedPrefix[] = "Quo";
+const char kStagedExtension[] = ".tmp";
+bool IsStagedFileName(const char* name);
+
 bool IsHeldByAnotherProcess(DWORD error);
 
 const DWORD kLockWaitMs = 10000;

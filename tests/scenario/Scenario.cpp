@@ -1,6 +1,8 @@
 #include "scenario/Scenario.h"
 
+#include <aclapi.h>
 #include <commctrl.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
@@ -29,6 +31,40 @@ const char kEarlierBackup[] = "the image an earlier process still runs from";
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char kWineAppDefaults[] = "Software\\Wine\\AppDefaults\\Quorel.exe";
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+const char kStaleStaged[] = "Quo0123456789abcdef.tmp", kHeldStaged[] = "Quofedcba9876543210.tmp";
+
+// The Unix tools, which Wine runs too, in the folder of the install folder: a symbolic link made there in
+// its place, or removed. Their process may end before the tool's work is done: its effect is waited for.
+bool RunUnix(const std::string& commandLine)
+{
+    ChildProcess tool;
+    const bool link = commandLine.compare(0, 2, "ln") == 0;
+    return tool.Start("Z:\\bin\\" + commandLine.substr(0, commandLine.find(' ')), commandLine,
+                      SpecialFolder(CSIDL_COMMON_APPDATA)) &&
+           WaitUntil([&] { return DirExists(InstallFolder()) == link; });
+}
+
+// Who but SYSTEM, Administrators and the owner may add files or folders to the folder.
+std::string OthersWhoMayAdd(const std::string& folder)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &owner, nullptr, &dacl, nullptr, &security))
+        return "unread";
+    std::string others = dacl ? "" : "everyone (no DACL)";
+    for (WORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        char* sid = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && (ace->Mask & (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY)) &&
+            !EqualSid(&ace->SidStart, owner) && ConvertSidToStringSidA(&ace->SidStart, &sid))
+            others += strcmp(sid, "S-1-5-18") && strcmp(sid, "S-1-5-32-544") ? sid + std::string(" ") : "";
+        LocalFree(sid);
+    }
+    LocalFree(security);
+    return others;
+}
 
 // The address a copy asks for: "?ver" and its short version text ("3.2" for 3.2.0.0).
 std::string WebTarget(const Variant& copy)
@@ -175,7 +211,12 @@ class ScenarioRun
 {
 public:
     explicit ScenarioRun(const Scenario& scenario) : s(scenario) {}
-    ~ScenarioRun() { Undo(); }
+    ~ScenarioRun()
+    {
+        Undo();
+        if (s.installFolder == InstallDir::Linked)
+            RunUnix("rm -f Quorelware");
+    }
     void Run()
     {
         for (void (ScenarioRun::*phase)() :
@@ -197,8 +238,24 @@ private:
         ResetInstallState();
         ASSERT_TRUE(CopyTo(VariantExe(kV3210.build), elsewhere.File(kInstalledExeName)));
         if (s.installed.build) {
-            ASSERT_TRUE(MakeDirs(InstallFolder()));
+            // The link leads from the common application-data folder to the copy's own temporary folder.
+            std::string target = ".." + elsewhere.Path().substr(2);
+            std::replace(target.begin(), target.end(), '\\', '/');
+            ASSERT_TRUE(s.installFolder == InstallDir::Linked ? RunUnix("ln -s " + target + " Quorelware")
+                                                              : MakeDirs(InstallFolder()));
             ASSERT_TRUE(CopyTo(Image(s.installed), InstalledExe()));
+        }
+        // A null DACL: every user may do anything there.
+        if (s.installFolder == InstallDir::Open) {
+            ASSERT_FALSE(SetNamedSecurityInfoA(InstallFolder().data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                               nullptr, nullptr, nullptr, nullptr));
+        }
+        // Left by a download that was killed, and one still under way in another process.
+        if (s.leftovers) {
+            ASSERT_TRUE(WriteWholeFile(InstallFolder() + kStaleStaged, "") &&
+                        WriteWholeFile(InstallFolder() + kHeldStaged, ""));
+            held.Reset(CreateFileA((InstallFolder() + kHeldStaged).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
         }
         if (s.installed.build && s.placed) {
             ASSERT_TRUE(WriteWholeFile(InstallFolder() + kShortcutFileName, ""));
@@ -469,7 +526,11 @@ private:
             actual[path] = Identify(path, copies);
         EXPECT_EQ(expected, actual);
         const std::vector<std::string> none;
-        EXPECT_EQ(none, Unknown(InstallFolder(), {kInstalledExeName, kShortcutFileName, kBackupName}));
+        EXPECT_EQ(none, Unknown(InstallFolder(), {kInstalledExeName, kShortcutFileName, kBackupName, kHeldStaged}));
+        EXPECT_EQ(s.leftovers, FileExists(InstallFolder() + kHeldStaged)) << "the staged file another process held";
+        if (s.installFolder != InstallDir::Linked && DirExists(InstallFolder())) {
+            EXPECT_EQ("", OthersWhoMayAdd(InstallFolder())) << "may add to the install folder";
+        }
         EXPECT_EQ(none, Unknown(folder, known)) << "left beside the copy";
         EXPECT_EQ(none, Unknown(TempFolder(), tempBefore)) << "left in the temporary folder";
         EXPECT_EQ(none, ListFolder(longFolder));

@@ -44,6 +44,14 @@ enum class Held
     GapBriefly,
     GapPastRetries,
 };
+// The install folder as the copy finds it: as the test made it, open to every user as an earlier release
+// left it, or a symbolic link to a folder elsewhere (which Wine shows as a reparse point).
+enum class InstallDir
+{
+    Made,
+    Open,
+    Linked,
+};
 
 // Box answers beyond the button ids.
 const int kByEnter = 100, kByEscape = 101, kByCloseBox = 102;
@@ -111,6 +119,8 @@ struct Scenario
     const char* unixScript = nullptr;     // run in the install folder before the start
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
+    InstallDir installFolder = InstallDir::Made;
+    bool leftovers = false;   // beside the installed copy, a staged file left for good and one another process holds
     bool intruder = false;    // another process goes after every new file beside the copy while it updates
     bool otherDrive = false;  // the copy's temporary folder lies on another drive of another file system
     bool plantedDll = false;  // a stranger's wininet.dll stands in the install folder

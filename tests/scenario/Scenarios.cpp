@@ -213,6 +213,12 @@ const Scenario kScenarios[] = {
     {.name = "RunningInstalledCopyStaysWhole", .installedRuns = true, .running = kV3201},
     {.name = "HeldInstalledCopyWithoutAVersionStaysWhole", .installed = kVNone, .held = Held::Installed,
      .running = kV3201Vendor},
+    // The install folder is every user's way to the program: an open one is closed, a link is never used.
+    {.name = "OpenInstallFolderIsClosedToOtherUsers", .installFolder = InstallDir::Open},
+    {.name = "LinkedInstallFolderIsNeverUsed", .placed = false, .installFolder = InstallDir::Linked, .running = kV3201},
+    {.name = "NoShortcutsToAnUnsignedNewerInstalledCopy", .installed = kV3201, .placed = false,
+     .running = kV3200Vendor},
+    {.name = "StagedLeftoversGoUnlessHeld", .leftovers = true, .fromInstallPath = true},
     {.name = "InstalledCopyPlacesShortcutsWithoutQuickLaunch", .placed = false, .quickLaunch = false,
      .fromInstallPath = true, .commandLine = "%s", .links = true},
 
