@@ -33,15 +33,15 @@ const char kWineAppDefaults[] = "Software\\Wine\\AppDefaults\\Quorel.exe";
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 const char kStaleStaged[] = "Quo0123456789abcdef.tmp", kHeldStaged[] = "Quofedcba9876543210.tmp";
 
-// The Unix tools, which Wine runs too, in the folder of the install folder: a symbolic link made there in
-// its place, or removed. Their process may end before the tool's work is done: its effect is waited for.
-bool RunUnix(const std::string& commandLine)
+// A script of the Unix shell, which Wine starts by its Z: path, run in the folder that holds the install
+// folder. Wine gives no process to wait on: the script leaves a mark there once it has succeeded.
+bool RunUnix(const std::string& script)
 {
-    ChildProcess tool;
-    const bool link = commandLine.compare(0, 2, "ln") == 0;
-    return tool.Start("Z:\\bin\\" + commandLine.substr(0, commandLine.find(' ')), commandLine,
-                      SpecialFolder(CSIDL_COMMON_APPDATA)) &&
-           WaitUntil([&] { return DirExists(InstallFolder()) == link; });
+    const std::string mark = SpecialFolder(CSIDL_COMMON_APPDATA) + "\\unix-script.done";
+    ChildProcess shell;
+    return shell.Start("Z:\\bin\\sh", "sh -c \"" + script + " && : >unix-script.done\"",
+                       SpecialFolder(CSIDL_COMMON_APPDATA)) &&
+           WaitUntil([&] { return DeleteFileA(mark.c_str()) != FALSE; }, 10000);
 }
 
 // Who but SYSTEM, Administrators and the owner may add files or folders to the folder.
@@ -117,16 +117,6 @@ std::vector<std::string> Unknown(const std::string& folder, const std::vector<st
     std::vector<std::string> entries = ListFolder(folder);
     std::erase_if(entries, [&](const std::string& entry) { return std::count(known.begin(), known.end(), entry); });
     return entries;
-}
-
-// A shell script run in the install folder, started by its Z: path. Wine gives no handle to wait on: the
-// script leaves a mark beside the folder once it has succeeded.
-bool RunUnix(const std::string& script)
-{
-    const std::string mark = InstallFolder() + "..\\unix-script.done";
-    ChildProcess shell;
-    return shell.Start("Z:\\bin\\sh", "sh -c \"" + script + " && : >../unix-script.done\"", InstallFolder()) &&
-           WaitUntil([&] { return DeleteFileA(mark.c_str()) != FALSE; }, 10000);
 }
 
 // Looks at the machine over and over on a thread of its own while the copy runs, until stopped.
@@ -324,7 +314,7 @@ private:
         }
         if (s.unixScript) {
             ASSERT_TRUE(RunUnix(s.unixScript));
-            undo.push_back([] { RunUnix("chown -R 0 . && chmod 0755 ."); });
+            undo.push_back([] { RunUnix("chown -R 0 Quorelware && chmod 0755 Quorelware"); });
         }
         if (!s.otherDrive)
             return;

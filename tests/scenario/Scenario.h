@@ -116,7 +116,7 @@ struct Scenario
     bool groups = false;                  // the program groups exist
     bool quickLaunch = true;              // the Quick Launch folder exists
     const char* commonAppData = nullptr;  // the registry's folder instead: "", "long" or a path
-    const char* unixScript = nullptr;     // run in the install folder before the start
+    const char* unixScript = nullptr;     // run beside the install folder before the start
     bool installedRuns = false;           // an installed copy runs already
     Held held = Held::Nothing;
     InstallDir installFolder = InstallDir::Made;

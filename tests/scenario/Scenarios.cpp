@@ -47,7 +47,7 @@ constexpr auto Slow = [](HttpResponse&, HttpResponse& exe) {
 };
 
 // clang-format off
-const char kReadOnly[] = "chmod a-w .", kSticky[] = "chmod a+w,+t . && chown -R nobody .";  // its owner may rename in it
+const char kReadOnly[] = "chmod a-w Quorelware", kSticky[] = "chmod a+w,+t Quorelware && chown -R nobody Quorelware";  // its owner may rename in it
 // 3.2.0.1 offered on the tick and taken: updated, it runs on without a restart; otherwise its download fails.
 Scenario Taken(Scenario row)
 {
