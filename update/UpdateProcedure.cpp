@@ -5,7 +5,6 @@
 #include "update/Publisher.h"
 #include "update/UpdateTexts.h"
 #include "update/Versions.h"
-#include <aclapi.h>
 #include <string.h>
 
 namespace {
@@ -25,19 +24,6 @@ bool CanReplaceProgram(const char* runningPath, const char* folder)
     const DWORD error = GetLastError();
     CKernelHandle owned(program);
     return owned.IsValid() || IsHeldByAnotherProcess(error);
-}
-
-// A move keeps the file's security from where it was written, such as a user's temporary folder, where
-// other users may have no access. An empty DACL that is not protected leaves the file only what its new
-// folder passes on to its files.
-void TakeFolderPermissions(const char* path)
-{
-    ACL empty;
-    if (!InitializeAcl(&empty, sizeof(empty), ACL_REVISION))
-        return;
-    SetNamedSecurityInfoA(const_cast<char*>(path), SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty,
-                          nullptr);
 }
 
 }  // namespace
@@ -144,17 +130,15 @@ SwapResult CUpdateAgent::SwapExecutable(CString runningPath, CStagedFile& downlo
 
     DeleteFileA(backupPath);
     // Moved, not copied: the running image cannot be overwritten while it runs, but it can be renamed,
-    // within its folder, so never by a copy. Written through, like the move that follows.
+    // within its folder, so never by a copy.
     if (!MoveWrittenThrough(running, backupPath, 0))
         return SwapNotDone;
     // From here until the path holds a whole program again.
     CSessionEndBlock block;
-    // Over whatever another process put at the empty path meanwhile.
-    if (download.MoveTo(running, true)) {
-        // The new program is in place either way; at worst it keeps the permissions it was written with.
-        TakeFolderPermissions(running);
+    // Over whatever another process put at the empty path meanwhile. Staged in the program's folder, it
+    // already has the permissions that folder gives its files.
+    if (download.MoveTo(running, true))
         return SwapDone;
-    }
     // Never leave the running path empty: the program goes back, over anything that appeared there.
     if (MoveWrittenThrough(backupPath, running, MOVEFILE_REPLACE_EXISTING))
         return SwapNotDone;
