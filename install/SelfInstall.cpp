@@ -10,6 +10,7 @@
 #include "update/Restart.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateLog.h"
 #include "update/Versions.h"
 
 namespace {
@@ -104,6 +105,10 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
         // The folder may exist already.
         ::CreateDirectoryA(installFolder, nullptr);
         outcome = ReplaceInstalledCopy(image, installFolder, installPath);
+        LogUpdate("install", "%s over %s: %s", runningPath, installPath,
+                  outcome == Installed ? "written"
+                  : outcome == Refused ? "refused by the publisher rule"
+                                       : "not written");
     }
     image.Reset();
     // Otherwise this copy stays as if older. Shortcuts name the installed copy: without one that has a
@@ -116,6 +121,6 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
         return RunningCopyStays;
     }
     // Only the image just written; with no command line it receives the bare path.
-    StartProgram(installPath);
+    LogStep(StartProgram(installPath), "install: start the installed copy");
     return InstalledCopyStarted;
 }

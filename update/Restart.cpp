@@ -4,6 +4,7 @@
 #include "framework/AfxPath.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
 
@@ -124,9 +125,9 @@ bool RestartIntoNewExecutable()
     const CString path = g_updateAgent.RunningModulePath();
     if (path.IsEmpty())
         return false;
-    if (StartAndConfirm(path))
+    if (LogStep(StartAndConfirm(path), "restart into the new release"))
         return true;
-    if (RollBack(path))
+    if (LogStep(RollBack(path), "rollback to the previous program"))
         StartProgram(path);
     return false;
 }

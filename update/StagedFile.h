@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "framework/AfxHandles.h"
+#include "update/UpdateLog.h"
 
 // A new program file on its way into place. It is created new, under a name nobody can know in
 // advance, and held open from its first byte to its final move: no other process can write it, move it
@@ -59,6 +60,7 @@ bool RetryWhileLocked(Attempt attempt)
             return true;
         if (!IsHeldByAnotherProcess(GetLastError()) || waited >= kLockWaitMs)
             return false;
+        LogUpdate("lock", "held by another process (error %lu), waited %lu ms so far", GetLastError(), waited);
         if (pause > kLockWaitMs - waited)
             pause = kLockWaitMs - waited;
         PauseAnsweringSentMessages(pause);

@@ -1,6 +1,7 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "update/TransferLimits.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 
 namespace {
@@ -18,6 +19,7 @@ bool HasSuccessStatus(HINTERNET request)
     DWORD size = sizeof(status);
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         return false;
+    LogUpdate("answer", "HTTP %lu", status);
     return status >= 200 && status <= 299;
 }
 
@@ -76,6 +78,15 @@ ReadOutcome FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* fill
             return ReadOutcome::TimedOut;
     }
     return ReadOutcome::Data;
+}
+
+// The download's end: what arrived against what was announced and the limit, and on failure the last error.
+bool LogDownload(bool ok, const char* how, ULONGLONG received, DWORD announced)
+{
+    const DWORD error = GetLastError();
+    LogUpdate("download", "%s: %lu bytes received, %lu announced, limit %lu, last error %lu (%s)", how, DWORD(received),
+              announced, DWORD(kTransferLimits.maxBytes), ok ? 0 : error, ErrorMeaning(ok ? 0 : error));
+    return ok;
 }
 
 }  // namespace
@@ -152,7 +163,8 @@ CInternetHandle CUpdateAgent::OpenRemote(const char* url)
     SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, kTransferLimits.answerMs);
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.answerMs);
     AnswerSentMessages();
-    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()) ||
+    LogUpdate("request", "%s", canonical);
+    if (!LogStep(HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0), "send") || !HasSuccessStatus(request.Get()) ||
         (secure && !EndedSecure(request.Get())))
         return CInternetHandle();
     // Silence within the body has its own limit; a platform that keeps the send's timeout (Wine) keeps an
@@ -177,26 +189,30 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
     const bool hasLength = HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
                                           &announcedSize, nullptr) != FALSE;
     if (hasLength && announced > kTransferLimits.maxBytes)
-        return false;
+        return LogDownload(false, "announced over the size limit", 0, announced);
     const DWORD start = GetTickCount();
     ULONGLONG total = 0;
     char block[kDownloadBlockSize];
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= kTransferLimits.downloadMs)
-            return false;
+            return LogDownload(false, "over its time limit", total, announced);
         const DWORD left = kTransferLimits.downloadMs - elapsed;
         DWORD read = 0;
         const ReadOutcome outcome =
             FillBuffer(hRequest, block, sizeof(block), &read,
                        left < kTransferLimits.blockMs ? left : kTransferLimits.blockMs, progress);
         if (outcome != ReadOutcome::Data && outcome != ReadOutcome::End)
-            return false;
+            return LogDownload(false,
+                               outcome == ReadOutcome::Stopped    ? "cancelled by the user"
+                               : outcome == ReadOutcome::TimedOut ? "stalled or too slow"
+                                                                  : "connection failed",
+                               total, announced);
         if (read == 0)
-            return !hasLength || total == announced;
+            return LogDownload(!hasLength || total == announced, "ended", total, announced);
         total += read;
         if (total > kTransferLimits.maxBytes)
-            return false;
+            return LogDownload(false, "over the size limit", total, announced);
         if (progress)
             progress->Show(total, hasLength ? announced : 0);
         DWORD written = 0;

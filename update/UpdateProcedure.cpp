@@ -1,8 +1,8 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
-#include "update/PeImage.h"
-#include "update/Publisher.h"
+#include "update/ReleaseRule.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 #include "update/Versions.h"
 #include <aclapi.h>
@@ -43,6 +43,7 @@ void TakeFolderPermissions(const char* path)
 
 UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 {
+    LogUpdate("check", "%s", baseUrl);
     if (!HasConnection())
         return UpdateNotConnected;
 
@@ -70,6 +71,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
         return UpdateNoLocalVersion;
 
     CString serverVersion(versionBuffer);
+    LogUpdate("offered", "\"%s\" (%lu bytes)", static_cast<const char*>(serverVersion), versionLength);
     if (CompareVersionText(serverVersion, ownVersion) != 1)
         return UpdateNotNewer;
 
@@ -89,7 +91,9 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     question += serverVersion;
     question += QUOREL_QUESTION_AFTER;
     const HWND owner = GetActiveWindow();
-    if (MessageBoxA(owner, question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
+    const int answer = MessageBoxA(owner, question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION);
+    LogUpdate("question", answer == IDNO ? "declined by the user" : "download accepted");
+    if (answer == IDNO)
         return UpdateNotInstalled;
 
     CStagedFile download;
@@ -106,11 +110,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     }
     // Judged as held, so what was judged is what lands. An error page, a cut-off file, another version or
     // another publisher's program must never become the program; the staged file goes with the update.
-    PeFacts facts;
-    if (!downloaded || !download.Flush() || !ReadPeFacts(download.Handle(), facts) || !facts.whole ||
-        !facts.hasVersion ||
-        CompareVersionText(FullVersionText(facts.versionMS, facts.versionLS), serverVersion) != 0 ||
-        !MayReplace(ownPath, download.Path(), download.Handle()))
+    if (!downloaded || !download.Flush() || RefusedRule(download.Handle(), download.Path(), serverVersion, ownPath))
         return UpdateTransferFailed;
 
     switch (SwapExecutable(ownPath, download)) {
@@ -136,15 +136,15 @@ SwapResult CUpdateAgent::SwapExecutable(CString runningPath, CStagedFile& downlo
     DeleteFileA(backupPath);
     // Moved, not copied: the running image cannot be overwritten while it runs, but it can be renamed,
     // within its folder, so never by a copy. Written through, like the move that follows.
-    if (!MoveWrittenThrough(running, backupPath, 0))
+    if (!LogStep(MoveWrittenThrough(running, backupPath, 0), "swap: program to OldExecutable.bak"))
         return SwapNotDone;
-    if (download.MoveTo(running, false)) {
+    if (LogStep(download.MoveTo(running, false), "swap: download to the program's path")) {
         // The new program is in place either way; at worst it keeps the permissions it was written with.
         TakeFolderPermissions(running);
         return SwapDone;
     }
     // Never leave the running path empty: the program goes back, over anything that appeared there.
-    if (MoveWrittenThrough(backupPath, running, MOVEFILE_REPLACE_EXISTING))
+    if (LogStep(MoveWrittenThrough(backupPath, running, MOVEFILE_REPLACE_EXISTING), "swap: program put back"))
         return SwapNotDone;
     return SwapNotRestored;
 }
