@@ -30,7 +30,9 @@ dirs = opt + (96 if u('<H', opt) == 0x10B else 112)
 sec_off, sec_size = u('<I', dirs + 4 * 8), u('<I', dirs + 4 * 8 + 4)
 end = max([u('<I', opt + opt_size + 40 * i + 20) + u('<I', opt + opt_size + 40 * i + 16) for i in range(sections)] + [0])
 whole = chars & 2 and not chars & 0x2000 and 0 < sections <= 96 and end <= len(d) and sec_off + sec_size <= len(d)
-at = d.find(b'\xbd\x04\xef\xfe')
+key, at = -1, -1  # the version resource: its key, then the fixed part's signature
+while at < 0 and (key := d.find('VS_VERSION_INFO'.encode('utf-16-le'), key + 1)) >= 0:
+    at = d.find(b'\xbd\x04\xef\xfe', key, key + 40)
 version = '' if at < 0 else '%d.%d.%d.%d' % (u('<H', at + 10), u('<H', at + 8), u('<H', at + 14), u('<H', at + 12))
 print('%04x %d %s' % (machine, 1 if whole else 0, version))
 PY
@@ -39,7 +41,8 @@ PY
 # The signer's subject, "" for an unsigned file; fails when a signature does not verify against the roots.
 signer() {
     local out
-    osslsigncode extract-signature -in "$1" -out /dev/null >/dev/null 2>&1 || return 0
+    rm -f "$tmp/signature"
+    osslsigncode extract-signature -in "$1" -out "$tmp/signature" >/dev/null 2>&1 || return 0
     out=$(osslsigncode verify -in "$1" -CAfile "$cafile" 2>&1) || return 1
     sed -n '/Signer #0:/,/Serial/s/^[[:space:]]*Subject: //p' <<<"$out" | head -n 1
 }
@@ -105,8 +108,12 @@ check_server() {
         run trust $(for f in "$tmp"/root*.pem; do echo "Z:$f"; done) || { echo "release: $given_cafile could not be trusted" >&2; exit 2; }
         touch "$prefix.trusted"
     fi
-    local as=() status
-    [ -n "$as_exe" ] && as=("Z:$(realpath "$as_exe")")
+    # Without --as, the served exe's own publisher stands for every older copy.
+    local as=("Z:$(realpath "${as_exe:-$tmp/served.exe}")") status
+    if [ -z "$as_exe" ]; then
+        curl -fsS -o "$tmp/served.exe" "${url}Quorel.exe" 2>/dev/null || : >"$tmp/served.exe"
+        as+=(publisher)
+    fi
     run check "$url" "${as[@]}"
     status=${PIPESTATUS[0]}
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1

@@ -1,8 +1,8 @@
 // The release check's judge: reads a live update server as an installed copy does, with the program's
 // own code and its shipped limits, and says whether a copy of a version and publisher will update.
-//   quorel-judge.exe check BASE_URL [RUNNING.exe]   exit 0 only when that copy will update
-//   quorel-judge.exe trust ROOT.cer...               trusts roots machine-wide in this (throwaway) prefix
-// Without RUNNING.exe the served exe stands for an older copy of its own publisher.
+//   quorel-judge.exe check BASE_URL RUNNING.exe [publisher]   exit 0 only when that copy will update
+//   quorel-judge.exe trust ROOT.cer...                         trusts roots machine-wide in this (throwaway) prefix
+// With "publisher" only RUNNING.exe's publisher counts: it stands for any older copy of it.
 #include <windows.h>
 #include <wincrypt.h>
 #include <shlobj.h>
@@ -104,7 +104,7 @@ bool Cacheable(HINTERNET request)
     return cacheable;
 }
 
-int Check(const char* baseUrl, const char* asPath)
+int Check(const char* baseUrl, const char* asPath, bool anyOlder)
 {
     char log[MAX_PATH];
     LogPath(log);
@@ -136,10 +136,10 @@ int Check(const char* baseUrl, const char* asPath)
     }
     printf("update.txt: offers %s\n", buffer);
 
-    const CString asVersion = asPath ? FullVersionText(asPath) : CString();
-    if (asPath && asVersion.IsEmpty())
+    const CString asVersion = FullVersionText(asPath);
+    if (!anyOlder && asVersion.IsEmpty())
         return Verdict("will not update: the running copy given has no version");
-    if (asPath && g_updateAgent.CompareVersionText(offered, asVersion) != 1) {
+    if (!anyOlder && g_updateAgent.CompareVersionText(offered, asVersion) != 1) {
         printf("the offer %s is not newer than the running %s\n", buffer, static_cast<const char*>(asVersion));
         return Verdict("will not update: nothing newer is offered");
     }
@@ -153,15 +153,19 @@ int Check(const char* baseUrl, const char* asPath)
     if (!exeRequest.IsValid() || tempLength == 0 || tempLength >= MAX_PATH || !download.Create(temp) ||
         !g_updateAgent.SaveRemoteToFile(exeRequest.Get(), download.Handle()) || !download.Flush())
         return Verdict("will not update: Quorel.exe could not be downloaded whole");
-    const char* rule = RefusedRule(download.Handle(), download.Path(), offered, asPath ? asPath : download.Path());
+    const char* rule = RefusedRule(download.Handle(), download.Path(), offered, asPath);
     if (rule) {
         char line[256];
-        wsprintfA(line, "will not update: every copy refuses the served Quorel.exe by its %s rule", rule);
+        const char* why = rule[0] == 'm'   ? "built for another machine"
+                          : rule[0] == 'w' ? "not a whole executable"
+                          : rule[0] == 'v' ? "its file version is not the one update.txt offers"
+                                           : "not signed by the running copy's publisher under a trusted root";
+        wsprintfA(line, "will not update: every copy refuses the served Quorel.exe by its %s rule: %s", rule, why);
         return Verdict(line);
     }
     if (cacheable)
         return Verdict("may not update: a proxy may keep serving an old update.txt");
-    if (asPath)
+    if (!anyOlder)
         printf("will update: a copy of %s of that publisher takes %s\n", static_cast<const char*>(asVersion), buffer);
     else
         printf("will update: a copy older than %s of the served exe's publisher takes it\n", buffer);
@@ -174,8 +178,8 @@ int main(int argc, char** argv)
 {
     if (argc >= 3 && strcmp(argv[1], "trust") == 0)
         return Trust(argc - 2, argv + 2);
-    if ((argc == 3 || argc == 4) && strcmp(argv[1], "check") == 0)
-        return Check(argv[2], argc == 4 ? argv[3] : nullptr);
-    printf("usage: quorel-judge check BASE_URL [RUNNING.exe] | trust ROOT.cer...\n");
+    if ((argc == 4 || argc == 5) && strcmp(argv[1], "check") == 0)
+        return Check(argv[2], argv[3], argc == 5);
+    printf("usage: quorel-judge check BASE_URL RUNNING.exe [publisher] | trust ROOT.cer...\n");
     return 2;
 }
