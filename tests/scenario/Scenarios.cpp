@@ -157,7 +157,7 @@ const Scenario kScenarios[] = {
     // Headers and one byte, then silence.
     Taken({.name = "ExecutableFallsSilentAfterYes",
            .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; },
-           .maxMs = Within(kSilenceLimitMs), .log = "download: stalled or too slow"}),
+           .maxMs = Within(kSilenceLimitMs), .log = "(timeout)"}),
     // Never silent for long, but no block completes within its limit.
     Taken({.name = "ExecutableTrickled",
            .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
