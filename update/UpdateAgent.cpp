@@ -218,6 +218,6 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
         DWORD written = 0;
         WriteFile(file, block, read, &written, nullptr);
         if (written != read)
-            return false;
+            return LogDownload(false, "not written to disk", total, announced);
     }
 }

@@ -43,9 +43,14 @@ std::string Caption(const Variant& copy)
     return std::string("Zelmora ") + copy.host;
 }
 
+bool Released(const Variant& copy)
+{
+    return copy.build && !strcmp(copy.build, kV3201Released.build);
+}
+
 std::string Image(const Variant& copy)
 {
-    if (copy.build == std::string(kV3201Released.build))
+    if (Released(copy))
         return QUOREL_SIGNED_DIR "\\release\\update\\Quorel.exe";
     return copy.signer ? QUOREL_SIGNED_DIR "\\" + std::string(copy.build) + "-" + copy.signer + ".exe"
                        : VariantExe(copy.build);
@@ -300,7 +305,7 @@ private:
         HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
         HttpResponse executable{s.exe.build ? 200 : 404, "application/octet-stream",
                                 s.exe.build ? ReadWholeFile(Image(s.exe)) : ""};
-        if (s.exe.build == std::string(kV3201Released.build))
+        if (Released(s.exe))
             version.body = ReadWholeFile(QUOREL_SIGNED_DIR "\\release\\update\\update.txt");
         if (s.shape)
             s.shape(version, executable);
