@@ -72,7 +72,8 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
             self.web_page(url.query)
         elif url.path == "/update/update.txt":
             version = self.release_file("update.txt")
-            self.server.tell("Quorel asked the update server for its version; it answered %r" % version, "version-asked")
+            self.server.tell("Quorel asked the update server for its version; it answered %r"
+                             % (version or b"").decode("latin-1"), "version-asked")
             self.answer(200 if version else 404, "text/plain", version or b"not made")
         elif url.path.lower() == "/update/quorel.exe":
             self.update_exe()

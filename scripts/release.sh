@@ -97,9 +97,10 @@ check_server() {
     local arch=$arch_name build=$root/build/$arch_name judge key prefix
     judge=$build/scripts/quorel-judge.exe
     if [ ! -f "$build/CMakeCache.txt" ]; then
-        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null || exit 2
+        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" >/dev/null 2>&1
     fi
-    cmake --build "$build" --target quorel_judge -j2 >/dev/null || { echo "release: the judge did not build" >&2; exit 2; }
+    cmake --build "$build" --target quorel_judge -j2 >"$tmp/build.log" 2>&1 ||
+        { cat "$tmp/build.log" >&2; echo "release: the judge did not build" >&2; exit 2; }
     key=system && [ -n "$given_cafile" ] && key=$(sha256sum <"$given_cafile" | cut -c1-16)
     prefix=$build/release-check/$key/wineprefix
     run() { "$root/scripts/wine-run.sh" "$prefix" "$judge" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
