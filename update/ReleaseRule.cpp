@@ -31,6 +31,6 @@ const char* RefusedRule(HANDLE file, const char* filePath, const char* offeredVe
     else if (!MayReplace(runningPath, filePath, file))
         rule = "publisher";
     LogUpdate("judged", "version %s, machine %04x, offered %s: %s%s", static_cast<const char*>(version), facts.machine,
-              offeredVersion, rule ? "refused by the rule " : "accepted", rule ? rule : "");
+              offeredVersion, rule ? "refused, rule: " : "accepted", rule ? rule : "");
     return rule;
 }

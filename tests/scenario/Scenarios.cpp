@@ -219,7 +219,7 @@ const Scenario kScenarios[] = {
     // A signed 3.2.0.0 offered another copy of 3.2.0.1: it fails as a broken download would.
     Taken({.name = "SignedRefusesAnUnsignedUpdate", .running = kV3200Vendor, .exe = kV3201}),
     Taken({.name = "SignedRefusesAnotherPublisher", .running = kV3200Vendor, .exe = kV3201Other,
-           .log = "refused by the rule publisher"}),
+           .log = "refused, rule: publisher"}),
     Taken({.name = "SignedRefusesASelfMadeCopyOfItsPublishersName", .running = kV3200Vendor, .exe = kV3201Impostor}),
     Taken({.name = "SignedRefusesItsPublishersNameFromAnUntrustedAuthority", .running = kV3200Vendor, .exe = kV3201Forged}),
     // A byte of the code changed after signing.
