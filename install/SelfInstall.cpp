@@ -12,6 +12,7 @@
 #include "update/Restart.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateLog.h"
 #include "update/Versions.h"
 
 namespace {
@@ -128,6 +129,10 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
     StageOutcome outcome = NothingTried;
     if (install) {
         outcome = ReplaceInstalledCopy(image, installFolder, installPath);
+        LogUpdate("install", "%s over %s: %s", runningPath, installPath,
+                  outcome == Installed ? "written"
+                  : outcome == Refused ? "refused by the publisher rule"
+                                       : "not written");
     }
     image.Reset();
     // Otherwise this copy stays as if older. Shortcuts name the installed copy: without one that has a
@@ -141,6 +146,6 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
         return RunningCopyStays;
     }
     // Only the image just written; with no command line it receives the bare path.
-    StartProgram(installPath);
+    LogStep(StartProgram(installPath), "install: start the installed copy");
     return InstalledCopyStarted;
 }

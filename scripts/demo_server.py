@@ -2,12 +2,11 @@
 """The demo's web application and update server on loopback, in one process (standard library only).
 
   /touch/default/type/ipad/source/software?ver<version>   a small page that shows the version it was asked with
-  /update/update.txt                                        the newer version, as a bare dotted text
-  /update/Quorel.exe                                        the newer executable
+  /update/update.txt, /update/Quorel.exe                    the release folder's files (scripts/release.sh make)
 
 Each request is told on standard output in plain words, and appended as one "event ..." line to the
 events file, which scripts/run.sh follows. The server binds before the executables exist (their build
-needs its port), so the executable is read from disk at each request.
+needs its port), so the release's files are read from disk at each request.
 """
 
 import argparse
@@ -72,9 +71,10 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
         if url.path == WEBAPP_PATH:
             self.web_page(url.query)
         elif url.path == "/update/update.txt":
-            self.server.tell("Quorel asked the update server for its version; it answered "
-                             + self.server.options.version, "version-asked")
-            self.answer(200, "text/plain", self.server.options.version.encode("ascii"))
+            version = self.release_file("update.txt")
+            self.server.tell("Quorel asked the update server for its version; it answered %r"
+                             % (version or b"").decode("latin-1"), "version-asked")
+            self.answer(200 if version else 404, "text/plain", version or b"not made")
         elif url.path.lower() == "/update/quorel.exe":
             self.update_exe()
         else:
@@ -90,17 +90,22 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
         page = PAGE.format(version=html.escape(shown), address=html.escape(self.path))
         self.answer(200, "text/html; charset=utf-8", page.encode("utf-8"))
 
-    def update_exe(self):
+    def release_file(self, name):
         try:
-            with open(self.server.options.exe, "rb") as exe:
-                body = exe.read()
+            with open(os.path.join(self.server.options.release, "update", name), "rb") as f:
+                return f.read()
         except OSError:
+            return None
+
+    def update_exe(self):
+        body = self.release_file("Quorel.exe")
+        if body is None:
             self.server.tell("Quorel asked for the update, but it has not been built", "download-missing")
             self.answer(404, "text/plain", b"not built")
             return
         # Quorel opens this request before it asks the user, and reads it only after a "Yes": what leaves
         # while the question is open waits in the socket, so the download shows the rest.
-        self.server.tell("Quorel requested the update, Quorel.exe %s" % self.server.options.version, "download-requested")
+        self.server.tell("Quorel requested the update, Quorel.exe", "download-requested")
         try:
             self.answer(200, "application/octet-stream", body, paced=True)
         except OSError:
@@ -144,8 +149,7 @@ def main():
     parser.add_argument("--port", type=int, default=0, help="preferred port (another free one when taken)")
     parser.add_argument("--port-file", help="where to write the port once listening")
     parser.add_argument("--events", help="file that gets one line per request")
-    parser.add_argument("--version", default="3.2.0.1", help="the version that update.txt offers")
-    parser.add_argument("--exe", required=True, help="the newer Quorel.exe to serve")
+    parser.add_argument("--release", required=True, help="the release folder whose update/ is served")
     options = parser.parse_args()
 
     server = DemoServer(pick_socket(options.port), options)

@@ -84,7 +84,7 @@ mkdir -p "$shots" && rm -f "$shots"/*.png "$events"
 step "Starting the demo server (web application and update server) on loopback"
 rm -f "$demo/port.now"
 python3 "$root/scripts/demo_server.py" --port "$(cat "$demo/port" 2>/dev/null || echo 0)" --port-file "$demo/port.now" \
-    --events "$events" --version "$new_version" --exe "$demo/$arch-next/Quorel.exe" &
+    --events "$events" --release "$demo/release" &
 server_pid=$!
 timeout 10 bash -c "until [ -s '$demo/port.now' ] || ! kill -0 $server_pid; do sleep 0.1; done" 2>/dev/null
 [ -s "$demo/port.now" ] || fail "the demo server did not start or report its port"
@@ -92,7 +92,7 @@ host=127.0.0.1:$(cat "$demo/port.now")
 cp "$demo/port.now" "$demo/port"
 caption="Zelmora $host"
 say "   http://$host/touch/default/type/ipad/source/software?ver...  (the web application)"
-say "   http://$host/update/update.txt  answers $new_version, and /update/Quorel.exe serves that version, slowly"
+say "   http://$host/update/  serves the release folder ${demo#"$root"/}/release/update/, the exe slowly"
 
 step "Making the demo publisher's code-signing certificate (a throwaway PKI, ${pki#"$root"/})"
 [ -f "$pki/vendor.pem" ] && [ -f "$pki/root.cer" ] ||
@@ -119,12 +119,24 @@ step "Building ($arch$([ "$arch" = i686 ] && echo ", the shipped build")), signe
 build "$demo/$arch" 3.2.0.0 demo_helper
 build "$demo/$arch-next" "$new_version"
 
+step "Making the release with the release command, and checking the demo server as an installed copy reads it"
+machine=() && [ "$arch" = x86_64 ] && machine=(--machine x86_64)
+rm -rf "$demo/release"
+"$root/scripts/release.sh" make "$demo/$arch-next/Quorel.exe" "$demo/release" --previous "$demo/$arch" \
+    --cafile "$pki/root.pem" "${machine[@]}" 2>&1 | sed 's/^/   /'
+[ -f "$demo/release/update/update.txt" ] || fail "the release command refused the release"
+say "   update.txt holds \"$(cat "$demo/release/update/update.txt")\""
+"$root/scripts/release.sh" check "http://$host/update/" --as "$demo/$arch/Quorel.exe" --cafile "$pki/root.pem" \
+    "${machine[@]}" 2>&1 | sed 's/^/   /'
+[ "${PIPESTATUS[0]}" = 0 ] || fail "the release check says an installed copy would not update"
+
 [ "$headless" = 1 ] && { quorel_start_xvfb 110 || fail "no virtual display"; }
 
 step "Preparing the demo's Wine prefix (${prefix#"$root"/}; the first time takes about half a minute)"
 WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
 tool reset || fail "the Wine prefix could not be made or cleared"
 install -D "$demo/$arch/Quorel.exe" "$drive_c/users/$user/Downloads/Quorel.exe"
+rm -f "$drive_c/users/$user/AppData/Local/Quorelware/update.log"  # the story's own lines only
 say "   Cleared C:\\ProgramData\\Quorelware and every \" Zelmora\" shortcut."
 say "   The downloaded copy: $download_win (version $(tool version "$download_win"))"
 
@@ -199,6 +211,9 @@ say "      kept the old image as OldExecutable.bak and restarted into $new_versi
 show_install
 say "   Running Quorel processes:"
 tool processes Quorel.exe | sed 's/^/   /'
+log_file=$drive_c/users/$user/AppData/Local/Quorelware/update.log
+say "   The update log, C:\\users\\$user\\AppData\\Local\\Quorelware\\update.log (what support would read):"
+sed 's/^/     /' "$log_file" 2>/dev/null || say "     (no log)"
 say "   Screenshots: ${shots#"$root"/}/"
 ls "$shots" | sed 's/^/     /'
 say "" "Done. The demo server, Wine and the virtual display are being stopped."

@@ -4,6 +4,7 @@
 #include "app/BuildConfig.h"
 #include "update/Restart.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
 
@@ -30,6 +31,7 @@ void CZelmoraDlg::OnTimer(UINT_PTR nIDEvent)
     KillTimer(kUpdateTimerId);
 
     UpdateResult result = g_updateAgent.RunUpdate(kUpdateBaseUrl);
+    LogUpdate("result", "%d", result);
     if (result == UpdateInstalled) {
         if (MessageBox(QUOREL_SUCCESS_TEXT, QUOREL_SUCCESS_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDYES) {
             g_restartRequested = true;

@@ -50,6 +50,7 @@ public:
             !ReadOptionalHeader(dos.e_lfanew + LONGLONG(sizeof signature + sizeof m_header)))
             return true;
         facts.isProgram = true;
+        facts.machine = m_header.Machine;
         const IMAGE_DATA_DIRECTORY security = Directory(IMAGE_DIRECTORY_ENTRY_SECURITY);
         facts.signatureBlock = security.Size != 0;
         facts.whole = m_header.Machine == RunningMachine() &&

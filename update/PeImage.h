@@ -6,6 +6,7 @@
 struct PeFacts
 {
     bool isProgram = false;       // a PE file at all
+    WORD machine = 0;             // the machine it was built for
     bool whole = false;           // an executable for this machine, not a library, holding every section
                                   // and its signature block
     bool signatureBlock = false;  // it carries an Authenticode signature block, whether or not it holds

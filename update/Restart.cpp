@@ -10,6 +10,7 @@
 #include "update/MessagePump.h"
 #include "update/StagedFile.h"
 #include "update/UpdateAgent.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 #include "update/UpdateTimer.h"
 
@@ -191,9 +192,9 @@ bool RestartIntoNewExecutable()
     const CString path = g_updateAgent.RunningModulePath();
     if (path.IsEmpty())
         return false;
-    if (StartAndConfirm(path))
+    if (LogStep(StartAndConfirm(path), "restart into the new release"))
         return true;
-    if (RollBack(path))
+    if (LogStep(RollBack(path), "rollback to the previous program"))
         StartProgram(path);
     return false;
 }

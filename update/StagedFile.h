@@ -3,6 +3,7 @@
 
 #include "framework/AfxHandles.h"
 #include "update/MessagePump.h"
+#include "update/UpdateLog.h"
 
 // A new program file on its way into place. It is created new, under a name nobody can know in
 // advance, and held open from its first byte to its final move: no other process can write it, move it
@@ -70,6 +71,7 @@ bool RetryWhileLocked(Attempt attempt, const char* replaced = nullptr)
                           (replaced && error == ERROR_ACCESS_DENIED && IsHeldAgainstReplacing(replaced));
         if (!held || waited >= kLockWaitMs)
             return false;
+        LogUpdate("lock", "held by another process (error %lu), waited %lu ms so far", GetLastError(), waited);
         if (pause > kLockWaitMs - waited)
             pause = kLockWaitMs - waited;
         PauseAnsweringSentMessages(pause);

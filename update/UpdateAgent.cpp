@@ -1,6 +1,7 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "update/TransferLimits.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 
 namespace {
@@ -20,6 +21,7 @@ bool HasSuccessStatus(HINTERNET request)
     DWORD size = sizeof(status);
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         return false;
+    LogUpdate("answer", "HTTP %lu", status);
     return status >= 200 && status <= 299;
 }
 
@@ -73,6 +75,15 @@ ReadOutcome FillBuffer(HINTERNET hRequest, char* buffer, DWORD size, DWORD* fill
             return ReadOutcome::TimedOut;
     }
     return ReadOutcome::Data;
+}
+
+// The download's end: what arrived against what was announced and the limit, and on failure the last error.
+bool LogDownload(bool ok, const char* how, ULONGLONG received, DWORD announced)
+{
+    const DWORD error = GetLastError();
+    LogUpdate("download", "%s: %lu bytes received, %lu announced, limit %lu, last error %lu (%s)", how, DWORD(received),
+              announced, DWORD(kTransferLimits.maxBytes), ok ? 0 : error, ErrorMeaning(ok ? 0 : error));
+    return ok;
 }
 
 }  // namespace
@@ -149,7 +160,8 @@ CInternetHandle CUpdateAgent::OpenRemote(const char* url)
     SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, kTransferLimits.answerMs);
     SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferLimits.answerMs);
     AnswerSentMessages();
-    if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) || !HasSuccessStatus(request.Get()) ||
+    LogUpdate("request", "%s", canonical);
+    if (!LogStep(HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0), "send") || !HasSuccessStatus(request.Get()) ||
         (secure && !EndedSecure(request.Get())))
         return CInternetHandle();
     // Silence within the body has its own limit; a platform that keeps the send's timeout (Wine) keeps an
@@ -174,7 +186,7 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
     const bool hasLength = HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
                                           &announcedSize, nullptr) != FALSE;
     if (hasLength && announced > kTransferLimits.maxBytes)
-        return false;
+        return LogDownload(false, "announced over the size limit", 0, announced);
     // Whatever has arrived is taken at once, up to the buffer: a read per 4096 bytes would make the
     // transfer the slowest part of a fast line. Each 4096 bytes keep their own time limit all the same.
     const DWORD start = GetTickCount();
@@ -184,28 +196,30 @@ bool CUpdateAgent::SaveRemoteToFile(HINTERNET hRequest, HANDLE file, CDownloadPr
     for (;;) {
         AnswerSentMessages(progress ? progress->Window() : nullptr);
         if (progress && progress->Cancelled())
-            return false;
+            return LogDownload(false, "cancelled by the user", total, announced);
         const DWORD now = GetTickCount();
-        if (now - start >= kTransferLimits.downloadMs || now - blockStart >= kTransferLimits.blockMs)
-            return false;
+        if (now - start >= kTransferLimits.downloadMs)
+            return LogDownload(false, "over its time limit", total, announced);
+        if (now - blockStart >= kTransferLimits.blockMs)
+            return LogDownload(false, "too slow", total, announced);
         DWORD available = 0;
         DWORD read = 0;
         if (!InternetQueryDataAvailable(hRequest, &available, 0, 0) ||
             (available != 0 &&
              !InternetReadFile(hRequest, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &read)))
-            return false;
+            return LogDownload(false, "connection failed", total, announced);
         if (read == 0)
-            return !hasLength || total == announced;
+            return LogDownload(!hasLength || total == announced, "ended", total, announced);
         if ((total + read) / kTimedBlockSize != total / kTimedBlockSize)
             blockStart = GetTickCount();
         total += read;
         if (total > kTransferLimits.maxBytes)
-            return false;
+            return LogDownload(false, "over the size limit", total, announced);
         if (progress)
             progress->Show(total, hasLength ? announced : 0);
         DWORD written = 0;
         WriteFile(file, buffer, read, &written, nullptr);
         if (written != read)
-            return false;
+            return LogDownload(false, "not written to disk", total, announced);
     }
 }

@@ -1,8 +1,8 @@
 #include "update/UpdateAgent.h"
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
-#include "update/PeImage.h"
-#include "update/Publisher.h"
+#include "update/ReleaseRule.h"
+#include "update/UpdateLog.h"
 #include "update/UpdateTexts.h"
 #include "update/Versions.h"
 #include <string.h>
@@ -17,19 +17,19 @@ const DWORD kVersionFileLimit = 4096;
 bool CanReplaceProgram(const char* runningPath, const char* folder)
 {
     CStagedFile probe;
-    if (!probe.Create(folder))
+    if (!LogStep(probe.Create(folder), "may replace: a new file beside the program"))
         return false;
     const HANDLE program = CreateFileA(runningPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-    const DWORD error = GetLastError();
     CKernelHandle owned(program);
-    return owned.IsValid() || IsHeldByAnotherProcess(error);
+    return LogStep(owned.IsValid() || IsHeldByAnotherProcess(GetLastError()), "may replace: the program's rename");
 }
 
 }  // namespace
 
 UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 {
+    LogUpdate("check", "%s", baseUrl);
     if (!HasConnection())
         return UpdateNotConnected;
 
@@ -57,6 +57,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
         return UpdateNoLocalVersion;
 
     CString serverVersion(versionBuffer);
+    LogUpdate("offered", "\"%s\" (%lu bytes)", static_cast<const char*>(serverVersion), versionLength);
     if (CompareVersionText(serverVersion, ownVersion) != 1)
         return UpdateNotNewer;
 
@@ -84,7 +85,9 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     question += serverVersion;
     question += QUOREL_QUESTION_AFTER;
     const HWND owner = GetActiveWindow();
-    if (MessageBoxA(owner, question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION) == IDNO)
+    const int answer = MessageBoxA(owner, question, QUOREL_QUESTION_CAPTION, MB_YESNO | MB_ICONQUESTION);
+    LogUpdate("question", answer == IDNO ? "declined by the user" : "download accepted");
+    if (answer == IDNO)
         return UpdateNotInstalled;
 
     CStagedFile download;
@@ -101,11 +104,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     }
     // Judged as held, so what was judged is what lands. An error page, a cut-off file, another version or
     // another publisher's program must never become the program; the staged file goes with the update.
-    PeFacts facts;
-    if (!downloaded || !download.Flush() || !ReadPeFacts(download.Handle(), facts) || !facts.whole ||
-        !facts.hasVersion ||
-        CompareVersionText(FullVersionText(facts.versionMS, facts.versionLS), serverVersion) != 0 ||
-        !MayReplace(ownPath, download.Path(), download.Handle()))
+    if (!downloaded || !download.Flush() || RefusedRule(download.Handle(), download.Path(), serverVersion, ownPath))
         return UpdateTransferFailed;
 
     switch (SwapExecutable(ownPath, download)) {
@@ -131,16 +130,16 @@ SwapResult CUpdateAgent::SwapExecutable(CString runningPath, CStagedFile& downlo
     DeleteFileA(backupPath);
     // Moved, not copied: the running image cannot be overwritten while it runs, but it can be renamed,
     // within its folder, so never by a copy.
-    if (!MoveWrittenThrough(running, backupPath, 0))
+    if (!LogStep(MoveWrittenThrough(running, backupPath, 0), "swap: program to OldExecutable.bak"))
         return SwapNotDone;
     // From here until the path holds a whole program again.
     CSessionEndBlock block;
     // Over whatever another process put at the empty path meanwhile. Staged in the program's folder, it
     // already has the permissions that folder gives its files.
-    if (download.MoveTo(running, true))
+    if (LogStep(download.MoveTo(running, true), "swap: download to the program's path"))
         return SwapDone;
     // Never leave the running path empty: the program goes back, over anything that appeared there.
-    if (MoveWrittenThrough(backupPath, running, MOVEFILE_REPLACE_EXISTING))
+    if (LogStep(MoveWrittenThrough(backupPath, running, MOVEFILE_REPLACE_EXISTING), "swap: program put back"))
         return SwapNotDone;
     return SwapNotRestored;
 }

@@ -79,8 +79,15 @@ std::string Caption(const Variant& copy)
     return std::string("Zelmora ") + copy.host;
 }
 
+bool Released(const Variant& copy)
+{
+    return copy.build && !strcmp(copy.build, kV3201Released.build);
+}
+
 std::string Image(const Variant& copy)
 {
+    if (Released(copy))
+        return QUOREL_SIGNED_DIR "\\release\\update\\Quorel.exe";
     return copy.signer ? QUOREL_SIGNED_DIR "\\" + std::string(copy.build) + "-" + copy.signer + ".exe"
                        : VariantExe(copy.build);
 }
@@ -117,6 +124,11 @@ std::vector<std::string> Unknown(const std::string& folder, const std::vector<st
     std::vector<std::string> entries = ListFolder(folder);
     std::erase_if(entries, [&](const std::string& entry) { return std::count(known.begin(), known.end(), entry); });
     return entries;
+}
+
+std::string LogFolder()
+{
+    return SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\Quorelware";
 }
 
 // Looks at the machine over and over on a thread of its own while the copy runs, until stopped.
@@ -282,6 +294,11 @@ private:
         // What may stand beside the copy: what stood there, the backup and the shortcut marker.
         known = ListFolder(folder);
         known.insert(known.end(), {kBackupName, kShortcutFileName});
+        RemoveTree(LogFolder());
+        if (s.logBlocked) {
+            ASSERT_TRUE(WriteWholeFile(LogFolder(), "a file where the log's folder would be"));
+            undo.push_back([] { DeleteFileA(LogFolder().c_str()); });
+        }
     }
 
     // What the row changes outside its own folders, each with the step that puts it back.
@@ -349,6 +366,8 @@ private:
         HttpResponse version{s.version ? 200 : 404, "text/plain", s.version ? s.version : ""};
         HttpResponse executable{s.exe.build ? 200 : 404, "application/octet-stream",
                                 s.exe.build ? ReadWholeFile(Image(s.exe)) : ""};
+        if (Released(s.exe))
+            version.body = ReadWholeFile(QUOREL_SIGNED_DIR "\\release\\update\\update.txt");
         if (s.shape)
             s.shape(version, executable);
         if (s.redirect) {
@@ -524,6 +543,13 @@ private:
         EXPECT_EQ(none, Unknown(folder, known)) << "left beside the copy";
         EXPECT_EQ(none, Unknown(TempFolder(), tempBefore)) << "left in the temporary folder";
         EXPECT_EQ(none, ListFolder(longFolder));
+        const std::string log = ReadWholeFile(LogFolder() + "\\update.log");
+        if (s.log) {
+            EXPECT_NE(std::string::npos, log.find(s.log)) << log;
+        }
+        if (s.logBlocked) {
+            EXPECT_EQ("", log);
+        }
     }
 
     void VerifyShortcuts()

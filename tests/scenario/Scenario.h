@@ -96,6 +96,8 @@ inline constexpr Variant kV3201Renewed{"v3201", "3.2.0.1", "renewed"};
 inline constexpr Variant kV3201Other{"v3201", "3.2.0.1", "other"};
 inline constexpr Variant kV3201Impostor{"v3201", "3.2.0.1", "impostor"};
 inline constexpr Variant kV3201Forged{"v3201", "3.2.0.1", "forged"};
+// The signed 3.2.0.1 as scripts/release.sh made its release folder.
+inline constexpr Variant kV3201Released{"release", "3.2.0.1", "vendor"};
 // Releases that pass every check but never come up: one ends at once with an error, one with 0 and
 // without a window, one dies after its window showed, one hangs.
 inline constexpr Variant kV3201Dies{"v3201dies", "3.2.0.1"};
@@ -145,7 +147,9 @@ struct Scenario
     After after = After::Unchanged;
     bool links = false;                          // shortcuts placed, each naming the installed Quorel.exe
     int versionRequests = -1, exeRequests = -1;  // -1: not counted
-    bool looks = false;  // also check the window's layout, icons, system menu and drop acceptance
+    bool looks = false;         // also check the window's layout, icons, system menu and drop acceptance
+    const char* log = nullptr;  // the update log holds this afterwards
+    bool logBlocked = false;    // the log's folder cannot be made
 };
 
 void RunScenario(const Scenario& scenario);

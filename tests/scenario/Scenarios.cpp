@@ -72,6 +72,7 @@ Scenario RolledBack(const char* name, const Variant& installed, const Variant& e
     row.boxes.back().notBeforeMs = limitMs;
     row.answersMs = limitMs ? 2000 : 0;
     row.after = After::RolledBack;
+    row.log = "rollback to the previous program: done";
     return row;
 }
 
@@ -112,7 +113,7 @@ const Scenario kScenarios[] = {
 
     // A newer version: the executable is asked for before the question.
     {.name = "DeclinedDownload", .version = "3.2.0.1", .trigger = kTick, .boxes = {Question("3.2.0.1", IDNO), kFailure},
-     .versionRequests = 1, .exeRequests = 1},
+     .versionRequests = 1, .exeRequests = 1, .log = "question: declined by the user"},
     // Only the first 4096 bytes count: a huge valid version, which the downloaded 3.2.0.1 is not.
     {.name = "VersionFileBeyondOneRead", .version = "",
      .shape = [](HttpResponse& version, HttpResponse&) { version.body.assign(1 << 20, '7'); }, .trigger = kTick,
@@ -128,7 +129,8 @@ const Scenario kScenarios[] = {
     Taken({.name = "BackupThatCannotBeDeleted", .held = Held::Backup}),
     Taken({.name = "UpdatedWithoutRestart", .after = After::Updated}),
     // The download shows itself, and the user can stop it.
-    Taken({.name = "SlowDownloadCancelled", .shape = Slow, .progress = Progress::Cancelled}),
+    Taken({.name = "SlowDownloadCancelled", .shape = Slow, .progress = Progress::Cancelled,
+           .log = "download: cancelled by the user"}),
     Taken({.name = "SlowDownloadLeftToFinish", .shape = Slow, .progress = Progress::Watched, .after = After::Updated}),
     Taken({.name = "SlowDownloadWithoutALength",
            .shape = [](HttpResponse& version, HttpResponse& exe) { Slow(version, exe); exe.unannounced = true; },
@@ -165,7 +167,7 @@ const Scenario kScenarios[] = {
     // Headers and one byte, then silence.
     Taken({.name = "ExecutableFallsSilentAfterYes",
            .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = INFINITE; },
-           .maxMs = Within(kSilenceLimitMs)}),
+           .maxMs = Within(kSilenceLimitMs), .log = "(timeout)"}),
     // Never silent for long, but no block completes within its limit.
     Taken({.name = "ExecutableTrickled",
            .shape = [](HttpResponse&, HttpResponse& exe) { exe.trickleMs = kBlockLimitMs / QUOREL_TEST_LIMIT_DIVISOR / 15; },
@@ -235,9 +237,15 @@ const Scenario kScenarios[] = {
     // Signed copies accept only their own publisher.
     Restarted("SignedTakesItsPublishersUpdate", kV3200Vendor, kV3201Vendor),
     Restarted("SignedTakesItsPublishersRenewedCertificate", kV3200Vendor, kV3201Renewed),
+    // The release folder that scripts/release.sh made, served as it stands.
+    Restarted("SignedTakesTheReleaseMadeByTheReleaseCommand", kV3200Vendor, kV3201Released),
+    // A log that cannot be written changes nothing.
+    [] { Scenario row = Restarted("UpdatedAndRestartedWithAnUnwritableLog", kV3200, kV3201);
+         row.logBlocked = true; return row; }(),
     // A signed 3.2.0.0 offered another copy of 3.2.0.1: it fails as a broken download would.
     Taken({.name = "SignedRefusesAnUnsignedUpdate", .running = kV3200Vendor, .exe = kV3201}),
-    Taken({.name = "SignedRefusesAnotherPublisher", .running = kV3200Vendor, .exe = kV3201Other}),
+    Taken({.name = "SignedRefusesAnotherPublisher", .running = kV3200Vendor, .exe = kV3201Other,
+           .log = "refused, rule: publisher"}),
     Taken({.name = "SignedRefusesASelfMadeCopyOfItsPublishersName", .running = kV3200Vendor, .exe = kV3201Impostor}),
     Taken({.name = "SignedRefusesItsPublishersNameFromAnUntrustedAuthority", .running = kV3200Vendor, .exe = kV3201Forged}),
     // A byte of the code changed after signing.

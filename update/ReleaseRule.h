@@ -1,0 +1,7 @@
+#pragma once
+#include <windows.h>
+
+// Which rule keeps a downloaded file, held open at filePath, from replacing the running program at
+// runningPath: "machine", "whole", "version" (not exactly the offered version) or "publisher"; nullptr
+// when none does. The update judges its download with it, and the release check a served release.
+const char* RefusedRule(HANDLE file, const char* filePath, const char* offeredVersion, const char* runningPath);
