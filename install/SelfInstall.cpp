@@ -6,6 +6,7 @@
 #include "framework/AfxHandles.h"
 #include "install/PathText.h"
 #include "install/ShortcutPlacement.h"
+#include "install/UninstallEntry.h"
 #include "update/Publisher.h"
 #include "update/Restart.h"
 #include "update/StagedFile.h"
@@ -115,6 +116,7 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
     if (outcome != Installed) {
         return RunningCopyStays;
     }
+    RegisterUninstallEntry(installFolder, installPath);
     // Only the image just written; with no command line it receives the bare path.
     StartProgram(installPath);
     return InstalledCopyStarted;

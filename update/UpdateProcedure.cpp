@@ -5,6 +5,7 @@
 #include "update/Publisher.h"
 #include "update/UpdateTexts.h"
 #include "update/Versions.h"
+#include "install/UninstallEntry.h"
 #include <aclapi.h>
 #include <string.h>
 
@@ -115,6 +116,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 
     switch (SwapExecutable(ownPath, download)) {
     case SwapDone:
+        RefreshUninstallVersion(ownPath, FullVersionText(facts.versionMS, facts.versionLS));
         return UpdateInstalled;
     case SwapNotDone:
         return UpdateNotInstalled;
