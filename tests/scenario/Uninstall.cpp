@@ -162,8 +162,10 @@ TEST_P(Uninstall, Run)
         PressButton(box, IDOK);
     }
     EXPECT_TRUE(uninstaller.WaitExit());
-    // The copy that did the work is gone from the temporary folder once it ends.
-    EXPECT_TRUE(WaitUntil([&] { return ListFolder(TempFolder()) == tempBefore; })) << "left in the temporary folder";
+    // The copy that did the work ends with its last box, and is gone from the temporary folder then.
+    EXPECT_TRUE(WaitUntil([&] {
+        return ListFolder(TempFolder()) == tempBefore && !FindTopWindow(QUOREL_UNINSTALL_CAPTION, "#32770");
+    })) << "left in the temporary folder, or a box open";
     if (row.answer == IDNO || row.installedRuns) {
         EXPECT_EQ(before, Snapshot());
         EXPECT_EQ(row.installedRuns, !ProcessesOf(InstalledExe()).empty());
