@@ -1,7 +1,6 @@
 #include "install/Uninstall.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include "framework/AfxHandles.h"
 #include "framework/AfxString.h"
@@ -16,8 +15,10 @@ namespace {
 
 const char kOption[] = "/uninstall";
 const char kEntryName[] = "Zelmora";
+const char kStagedPattern[] = "Quo????????????????.tmp";
 // The copy that handed over is about to end; it is given this long before it counts as running.
-const DWORD kHandOverWaitMs = 10000;
+const DWORD kHandOverWaitMs = 2000;
+const DWORD kProbePauseMs = 100;
 
 // The shortcuts that the placement writes besides the marker; a program group goes with its shortcut.
 struct PlacedShortcut
@@ -55,10 +56,9 @@ bool IsBlank(char c)
 void Note(CString& leftOver, const char* what, DWORD error)
 {
     char reason[256] = "";
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
-                     sizeof reason, nullptr);
-    for (int end = lstrlenA(reason); end > 0 && (reason[end - 1] == '\r' || reason[end - 1] == '\n'); --end)
-        reason[end - 1] = '\0';
+    // On one line: the reason's own line breaks are dropped.
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                     nullptr, error, 0, reason, sizeof reason, nullptr);
     leftOver += "\r\n";
     leftOver += what;
     leftOver += "  ";
@@ -79,9 +79,11 @@ void RemoveFile(const char* path, CString& leftOver)
 bool LeadsTo(const char* linkPath, const char* program)
 {
     WCHAR wideLinkPath[MAX_PATH];
-    if (::GetFileAttributesA(linkPath) == INVALID_FILE_ATTRIBUTES ||
-        !::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideLinkPath, MAX_PATH))
+    char bare[MAX_PATH];
+    const int length = lstrlenA(program) - 4;
+    if (!::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideLinkPath, MAX_PATH) || length <= 0)
         return false;
+    lstrcpynA(bare, program, length + 1);
     CComApartment apartment;
     CComRef<IShellLinkA> shellLink;
     CComRef<IPersistFile> persistFile;
@@ -92,24 +94,7 @@ bool LeadsTo(const char* linkPath, const char* program)
         FAILED(persistFile->Load(wideLinkPath, STGM_READ)) ||
         FAILED(shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)))
         return false;
-    const int length = lstrlenA(target);
-    return lstrcmpiA(target, program) == 0 ||
-           (length == lstrlenA(program) - 4 &&
-            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, target, length, program, length) == CSTR_EQUAL);
-}
-
-// "Quo", 16 hexadecimal digits, ".tmp": what an install or an update staged and did not move into place.
-bool IsStagedName(const char* name)
-{
-    if (lstrlenA(name) != 23 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, 3, "Quo", 3) != CSTR_EQUAL ||
-        lstrcmpiA(name + 19, ".tmp") != 0)
-        return false;
-    for (int i = 3; i < 19; ++i) {
-        const char c = name[i];
-        if (!(c >= '0' && c <= '9') && !(c >= 'a' && c <= 'f'))
-            return false;
-    }
-    return true;
+    return lstrcmpiA(target, program) == 0 || lstrcmpiA(target, bare) == 0;
 }
 
 void RemoveFromInstallFolder(const char* folder, const char* program, CString& leftOver)
@@ -120,10 +105,11 @@ void RemoveFromInstallFolder(const char* folder, const char* program, CString& l
         RemoveFile(path, leftOver);
     WIN32_FIND_DATAA found;
     CFindHandle find;
-    if (ComposePath(path, sizeof path, folder, "Quo*.tmp"))
+    // What an install or an update staged and did not move into place: "Quo", 16 hexadecimal digits, ".tmp".
+    if (ComposePath(path, sizeof path, folder, kStagedPattern))
         find.Reset(::FindFirstFileA(path, &found));
     for (bool more = find.IsValid(); more; more = ::FindNextFileA(find.Get(), &found)) {
-        if (IsStagedName(found.cFileName) && ComposePath(path, sizeof path, folder, found.cFileName))
+        if (ComposePath(path, sizeof path, folder, found.cFileName))
             RemoveFile(path, leftOver);
     }
     if (ComposePath(path, sizeof path, folder, kShortcutFileName) && LeadsTo(path, program))
@@ -148,42 +134,20 @@ void RemoveShortcuts(const char* program, CString& leftOver)
     }
 }
 
-// Another process runs the installed program. The copy that handed over to this one is waited for; a
-// process of the program's name that cannot be looked at may be it.
-bool InstalledProgramRuns(const char* program)
+// How the program's file answers an open for writing and deleting, which changes nothing: a running copy
+// holds it (the copy that handed over to this one is given time to end), and another user's install
+// refuses this user.
+DWORD ProbeProgram(const char* program)
 {
-    const DWORD self = ::GetCurrentProcessId();
-    DWORD parent = 0;
-    CKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry = {sizeof entry};
-    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == self)
-            parent = entry.th32ParentProcessID;
+    for (DWORD waited = 0;; waited += kProbePauseMs) {
+        CKernelHandle file(::CreateFileA(program, GENERIC_WRITE | DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+        const DWORD error = file.IsValid() ? ERROR_SUCCESS : ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION || waited >= kHandOverWaitMs)
+            return error;
+        ::Sleep(kProbePauseMs);
     }
-    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more; more = ::Process32Next(snapshot.Get(), &entry)) {
-        if (entry.th32ProcessID == self || lstrcmpiA(entry.szExeFile, kInstalledExeName) != 0)
-            continue;
-        CKernelHandle process(
-            ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-        char image[MAX_PATH];
-        DWORD size = MAX_PATH;
-        if (!process.IsValid() || !::QueryFullProcessImageNameA(process.Get(), 0, image, &size))
-            return true;
-        if (lstrcmpiA(image, program) != 0)
-            continue;
-        if (entry.th32ProcessID == parent && ::WaitForSingleObject(process.Get(), kHandOverWaitMs) == WAIT_OBJECT_0)
-            continue;
-        return true;
-    }
-    return false;
-}
-
-// The platform's answer for this user: may the program's file be deleted? Asked before anything changes.
-bool MayRemove(const char* program)
-{
-    CKernelHandle file(::CreateFileA(program, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-    return file.IsValid() || ::GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 // A running program's file cannot be deleted, so the installed copy hands the work to a copy of itself
@@ -231,13 +195,7 @@ bool IsUninstallCommand(const char* commandLine)
     }
     while (IsBlank(*rest))
         ++rest;
-    const int length = lstrlenA(kOption);
-    if (lstrlenA(rest) < length ||
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, rest, length, kOption, length) != CSTR_EQUAL)
-        return false;
-    for (rest += length; IsBlank(*rest); ++rest) {
-    }
-    return *rest == '\0';
+    return lstrcmpiA(rest, kOption) == 0;
 }
 
 void RunUninstall()
@@ -261,12 +219,15 @@ void RunUninstall()
 
     if (Say(QUOREL_UNINSTALL_QUESTION, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (InstalledProgramRuns(program)) {
-        Say(QUOREL_UNINSTALL_RUNNING, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (!MayRemove(program)) {
-        Say(QUOREL_UNINSTALL_NOT_YOURS, MB_OK | MB_ICONSTOP);
+    // A copy still running after an update without a restart runs from the backup.
+    char backup[MAX_PATH];
+    DWORD answer = ProbeProgram(program);
+    if ((answer == ERROR_SUCCESS || answer == ERROR_FILE_NOT_FOUND) &&
+        ComposePath(backup, sizeof backup, folder, kBackupName))
+        answer = ProbeProgram(backup);
+    if (answer == ERROR_SHARING_VIOLATION || answer == ERROR_ACCESS_DENIED) {
+        Say(answer == ERROR_SHARING_VIOLATION ? QUOREL_UNINSTALL_RUNNING : QUOREL_UNINSTALL_NOT_YOURS,
+            MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     CString leftOver;

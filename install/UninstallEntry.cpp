@@ -1,7 +1,7 @@
 #include "install/UninstallEntry.h"
 
-#include "framework/AfxHandles.h"
-#include "framework/AfxString.h"
+#include "app/BuildConfig.h"
+#include "framework/AfxPath.h"
 #include "update/Versions.h"
 
 namespace {
@@ -9,83 +9,54 @@ namespace {
 const char kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelmora";
 const char kDisplayIcon[] = "DisplayIcon";
 const char kDisplayVersion[] = "DisplayVersion";
-// The vendor's name as the version resource gives it.
-const char kCompanyName[] = "\\StringFileInfo\\080404b0\\CompanyName";
 
-struct CRegKeyTraits
+LONG SetText(HKEY root, const char* name, const char* value)
 {
-    using Handle = HKEY;
-    static HKEY Invalid() { return nullptr; }
-    static bool IsValid(HKEY key) { return key != nullptr; }
-    static void Close(HKEY key) { ::RegCloseKey(key); }
-};
-using CRegKey = CScopedHandle<CRegKeyTraits>;
-
-void SetText(HKEY key, const char* name, const char* value)
-{
-    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), lstrlenA(value) + 1);
+    return ::RegSetKeyValueA(root, kEntryKey, name, REG_SZ, value, lstrlenA(value) + 1);
 }
 
-void SetNumber(HKEY key, const char* name, DWORD value)
+void SetNumber(HKEY root, const char* name, DWORD value)
 {
-    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
-CString Publisher(const char* path)
-{
-    CString publisher;
-    DWORD ignored = 0;
-    CHeapBlock block(::GetFileVersionInfoSizeA(path, &ignored));
-    void* value = nullptr;
-    UINT size = 0;
-    if (block.Get() && ::GetFileVersionInfoA(path, 0, block.Size(), block.Get()) &&
-        ::VerQueryValueA(block.Get(), kCompanyName, &value, &size) && size > 0) {
-        publisher = static_cast<const char*>(value);
-    }
-    return publisher;
+    ::RegSetKeyValueA(root, kEntryKey, name, REG_DWORD, &value, sizeof value);
 }
 
 }  // namespace
 
 void RegisterUninstallEntry(const char* installFolder, const char* installPath)
 {
-    CRegKey key;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEntryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
-                          nullptr) != ERROR_SUCCESS &&
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, kEntryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
-                          nullptr) != ERROR_SUCCESS) {
-        return;
+    // The first value decides where the entry goes: the machine's list when this process may write it.
+    HKEY root = HKEY_LOCAL_MACHINE;
+    if (SetText(root, "DisplayName", "Zelmora") != ERROR_SUCCESS) {
+        root = HKEY_CURRENT_USER;
+        if (SetText(root, "DisplayName", "Zelmora") != ERROR_SUCCESS)
+            return;
     }
-    CString command("\"");
-    command += installPath;
-    command += "\" /uninstall";
-    WIN32_FILE_ATTRIBUTE_DATA file = {};
-    ::GetFileAttributesExA(installPath, GetFileExInfoStandard, &file);
-
-    SetText(key.Get(), "DisplayName", "Zelmora");
-    SetText(key.Get(), kDisplayVersion, FullVersionText(installPath));
-    SetText(key.Get(), "Publisher", Publisher(installPath));
-    SetText(key.Get(), kDisplayIcon, installPath);
-    SetText(key.Get(), "InstallLocation", installFolder);
-    SetText(key.Get(), "UninstallString", command);
+    char command[MAX_PATH + 16];
+    WIN32_FIND_DATAA file = {};
+    const HANDLE found = ::FindFirstFileA(installPath, &file);
+    if (found != INVALID_HANDLE_VALUE)
+        ::FindClose(found);
+    SetText(root, kDisplayVersion, FullVersionText(installPath));
+    SetText(root, "Publisher", kVendorName);
+    SetText(root, kDisplayIcon, installPath);
+    SetText(root, "InstallLocation", installFolder);
+    if (ComposePath(command, sizeof command, "\"", installPath, "\" /uninstall"))
+        SetText(root, "UninstallString", command);
     // In kilobytes.
-    SetNumber(key.Get(), "EstimatedSize", (file.nFileSizeLow + 1023) / 1024);
-    SetNumber(key.Get(), "NoModify", 1);
-    SetNumber(key.Get(), "NoRepair", 1);
+    SetNumber(root, "EstimatedSize", (file.nFileSizeLow + 1023) / 1024);
+    SetNumber(root, "NoModify", 1);
+    SetNumber(root, "NoRepair", 1);
 }
 
 void RefreshUninstallVersion(const char* path, const char* version)
 {
     const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
     for (HKEY root : roots) {
-        CRegKey key;
         char program[MAX_PATH];
         DWORD size = sizeof program;
-        if (::RegOpenKeyExA(root, kEntryKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS &&
-            ::RegGetValueA(key.Get(), nullptr, kDisplayIcon, RRF_RT_REG_SZ, nullptr, program, &size) == ERROR_SUCCESS &&
-            lstrcmpiA(program, path) == 0) {
-            SetText(key.Get(), kDisplayVersion, version);
-        }
+        if (::RegGetValueA(root, kEntryKey, kDisplayIcon, RRF_RT_REG_SZ, nullptr, program, &size) == ERROR_SUCCESS &&
+            lstrcmpiA(program, path) == 0)
+            SetText(root, kDisplayVersion, version);
     }
 }
 

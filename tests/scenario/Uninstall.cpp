@@ -25,7 +25,7 @@ struct Row
 {
     const char* name;
     int answer;                  // to the question
-    bool installedRuns = false;  // the installed copy, updated to 3.2.0.1, still runs
+    int installedRuns = 0;       // 1: the updated copy runs on from the backup; 2: the installed copy is started anew
     const char* last = nullptr;  // the box after Yes
 };
 
@@ -139,8 +139,11 @@ TEST_P(Uninstall, Run)
     for (auto [caption, answer] : {std::pair{QUOREL_QUESTION_CAPTION, IDYES}, {QUOREL_SUCCESS_CAPTION, IDNO}})
         ASSERT_TRUE(PressButton(WaitForWindow(caption, "#32770", kWaitMs, installed), answer)) << caption;
     EXPECT_TRUE(WaitUntil([] { return EntryValue("DisplayVersion") == "3.2.0.1"; }));
-    if (!row.installedRuns)
+    if (row.installedRuns != 1)
         KillProcesses(kInstalledExeName);
+    ChildProcess running;
+    if (row.installedRuns == 2)
+        ASSERT_TRUE(running.Start(InstalledExe()) && WaitForWindow(kCaption.c_str(), "#32770", kWaitMs, running.Pid()));
     // A user's own file, a staged file left by a cut-off update, a shortcut of ours that now leads elsewhere.
     const std::string own = InstallFolder() + "notes.txt", other = ShortcutLinks()[4];
     ASSERT_TRUE(WriteWholeFile(own, "mine") && WriteWholeFile(InstallFolder() + "Quo0123456789abcdef.tmp", ""));
@@ -168,7 +171,7 @@ TEST_P(Uninstall, Run)
     })) << "left in the temporary folder, or a box open";
     if (row.answer == IDNO || row.installedRuns) {
         EXPECT_EQ(before, Snapshot());
-        EXPECT_EQ(row.installedRuns, !ProcessesOf(InstalledExe()).empty());
+        EXPECT_EQ(row.installedRuns != 0, !ProcessesOf(kInstalledExeName).empty());
         KillProcesses(kInstalledExeName);
         return;
     }
@@ -182,9 +185,10 @@ TEST_P(Uninstall, Run)
 }
 
 const Row kRows[] = {
-    {"RemovedWithYes", IDYES, false, QUOREL_UNINSTALL_DONE},
+    {"RemovedWithYes", IDYES, 0, QUOREL_UNINSTALL_DONE},
     {"NoChangesNothing", IDNO},
-    {"RunningInstalledCopyChangesNothing", IDYES, true, QUOREL_UNINSTALL_RUNNING},
+    {"RunningInstalledCopyChangesNothing", IDYES, 2, QUOREL_UNINSTALL_RUNNING},
+    {"CopyRunningOnAfterAnUpdateChangesNothing", IDYES, 1, QUOREL_UNINSTALL_RUNNING},
 };
 
 INSTANTIATE_TEST_SUITE_P(Quorel, Uninstall, ::testing::ValuesIn(kRows),
