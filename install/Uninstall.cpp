@@ -1,6 +1,7 @@
 #include "install/Uninstall.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "framework/AfxHandles.h"
 #include "framework/AfxString.h"
@@ -47,15 +48,11 @@ int Say(const char* text, UINT type)
     return ::MessageBoxA(nullptr, text, QUOREL_UNINSTALL_CAPTION, type | MB_SETFOREGROUND);
 }
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 // What stays, a line each: its name and the platform's reason.
 void Note(CString& leftOver, const char* what, DWORD error)
 {
-    char reason[256] = "";
+    char reason[256];
+    reason[0] = '\0';
     // On one line: the reason's own line breaks are dropped.
     ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
                      nullptr, error, 0, reason, sizeof reason, nullptr);
@@ -140,10 +137,12 @@ void RemoveShortcuts(const char* program, CString& leftOver)
 DWORD ProbeProgram(const char* program)
 {
     for (DWORD waited = 0;; waited += kProbePauseMs) {
-        CKernelHandle file(::CreateFileA(program, GENERIC_WRITE | DELETE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                         0, nullptr));
-        const DWORD error = file.IsValid() ? ERROR_SUCCESS : ::GetLastError();
+        if (CKernelHandle(::CreateFileA(program, GENERIC_WRITE | DELETE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr))
+                .IsValid())
+            return ERROR_SUCCESS;
+        const DWORD error = ::GetLastError();
         if (error != ERROR_SHARING_VIOLATION || waited >= kHandOverWaitMs)
             return error;
         ::Sleep(kProbePauseMs);
@@ -182,20 +181,7 @@ bool HandOverToTemporaryCopy(const char* program)
 
 bool IsUninstallCommand(const char* commandLine)
 {
-    // The program path, quoted or not, comes first.
-    const char* rest = commandLine;
-    if (*rest == '"') {
-        for (++rest; *rest != '\0' && *rest != '"'; ++rest) {
-        }
-        if (*rest == '"')
-            ++rest;
-    } else {
-        while (*rest != '\0' && !IsBlank(*rest))
-            ++rest;
-    }
-    while (IsBlank(*rest))
-        ++rest;
-    return lstrcmpiA(rest, kOption) == 0;
+    return lstrcmpiA(::PathGetArgsA(commandLine), kOption) == 0;
 }
 
 void RunUninstall()
@@ -211,10 +197,11 @@ void RunUninstall()
             MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    char own[MAX_PATH];
-    const DWORD ownLength = ::GetModuleFileNameA(nullptr, own, MAX_PATH);
+    // A path cut short names no program of ours.
+    char own[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, own, MAX_PATH);
     // Should the hand-over fail, this copy goes on and reports its own file as left over.
-    if (ownLength > 0 && ownLength < MAX_PATH && lstrcmpiA(own, program) == 0 && HandOverToTemporaryCopy(own))
+    if (lstrcmpiA(own, program) == 0 && HandOverToTemporaryCopy(own))
         return;
 
     if (Say(QUOREL_UNINSTALL_QUESTION, MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -230,17 +217,16 @@ void RunUninstall()
             MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    CString leftOver;
+    // Whatever stays is added to the report.
+    CString leftOver(QUOREL_UNINSTALL_PARTIAL);
+    const int nothingLeft = leftOver.GetLength();
     RemoveFromInstallFolder(folder, program, leftOver);
     RemoveShortcuts(program, leftOver);
-    DWORD error = 0;
-    if (!RemoveUninstallEntry(&error))
+    if (const DWORD error = RemoveUninstallEntry())
         Note(leftOver, kEntryName, error);
-    if (leftOver.IsEmpty()) {
+    if (leftOver.GetLength() == nothingLeft) {
         Say(QUOREL_UNINSTALL_DONE, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    CString text(QUOREL_UNINSTALL_PARTIAL);
-    text += leftOver;
-    Say(text, MB_OK | MB_ICONEXCLAMATION);
+    Say(leftOver, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -32,10 +32,6 @@ void RegisterUninstallEntry(const char* installFolder, const char* installPath)
             return;
     }
     char command[MAX_PATH + 16];
-    WIN32_FIND_DATAA file = {};
-    const HANDLE found = ::FindFirstFileA(installPath, &file);
-    if (found != INVALID_HANDLE_VALUE)
-        ::FindClose(found);
     SetText(root, kDisplayVersion, FullVersionText(installPath));
     SetText(root, "Publisher", kVendorName);
     SetText(root, kDisplayIcon, installPath);
@@ -43,7 +39,7 @@ void RegisterUninstallEntry(const char* installFolder, const char* installPath)
     if (ComposePath(command, sizeof command, "\"", installPath, "\" /uninstall"))
         SetText(root, "UninstallString", command);
     // In kilobytes.
-    SetNumber(root, "EstimatedSize", (file.nFileSizeLow + 1023) / 1024);
+    SetNumber(root, "EstimatedSize", (::GetCompressedFileSizeA(installPath, nullptr) + 1023) / 1024);
     SetNumber(root, "NoModify", 1);
     SetNumber(root, "NoRepair", 1);
 }
@@ -60,16 +56,14 @@ void RefreshUninstallVersion(const char* path, const char* version)
     }
 }
 
-bool RemoveUninstallEntry(DWORD* error)
+DWORD RemoveUninstallEntry()
 {
-    bool removed = true;
+    DWORD error = ERROR_SUCCESS;
     const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
     for (HKEY root : roots) {
         const LONG result = ::RegDeleteKeyA(root, kEntryKey);
-        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
-            *error = static_cast<DWORD>(result);
-            removed = false;
-        }
+        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+            error = static_cast<DWORD>(result);
     }
-    return removed;
+    return error;
 }

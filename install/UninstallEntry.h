@@ -10,5 +10,5 @@ void RegisterUninstallEntry(const char* installFolder, const char* installPath);
 // After an update put version at path: an entry of that program shows it. One this user may not
 // write stays as it is.
 void RefreshUninstallVersion(const char* path, const char* version);
-// The entry gone from both places. False, with the error, when one stays.
-bool RemoveUninstallEntry(DWORD* error);
+// The entry gone from both places: ERROR_SUCCESS, or the error of one that stays.
+DWORD RemoveUninstallEntry();
