@@ -1,5 +1,6 @@
 #pragma once
 // Where the installed copy and its shortcuts live, and what they are called.
+// Inline: one copy of each name in the program, however many files use it.
 
 // Appended to the common application-data folder; the install folder ends with a backslash.
 inline constexpr char kInstallSubFolder[] = "\\Quorelware\\";

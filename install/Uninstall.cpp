@@ -192,9 +192,7 @@ void RunUninstall()
     if (!::SHGetSpecialFolderPathA(nullptr, commonAppData, CSIDL_COMMON_APPDATA, FALSE) ||
         !ComposePath(folder, sizeof folder, commonAppData, kInstallSubFolder) ||
         !ComposePath(program, sizeof program, folder, kInstalledExeName)) {
-        Say(QUOREL_UNINSTALL_PARTIAL "\r\n"
-                                     "Zelmora",
-            MB_OK | MB_ICONEXCLAMATION);
+        Say(QUOREL_UNINSTALL_PARTIAL "\r\nZelmora", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     // A path cut short names no program of ours.
