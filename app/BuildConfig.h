@@ -12,3 +12,5 @@ extern const char kWebAppUrlPrefix[];
 extern const char kUpdateBaseUrl[];
 // "<scheme>://<vendor host>", the update server's scheme: the maker's home page, shown when an update fails.
 extern const char kHomePageUrl[];
+// The vendor's name, as the version resource's CompanyName gives it.
+extern const char kVendorName[];

@@ -1,4 +1,5 @@
 #include "app/ZelmoraApp.h"
+#include "install/Uninstall.h"
 #include "ui/ZelmoraDlg.h"
 #include "update/UpdateAgent.h"
 
@@ -17,6 +18,11 @@ CZelmoraApp::~CZelmoraApp()
 
 BOOL CZelmoraApp::InitInstance()
 {
+    // The one option: no window, no update check.
+    if (IsUninstallCommand(::GetCommandLineA())) {
+        RunUninstall();
+        return FALSE;
+    }
     // The main window's template holds an ActiveX control.
     AfxEnableControlContainer();
     Enable3dControls();

@@ -97,6 +97,16 @@ void BenchDownload(size_t megabytes)
     Report("agent throughput", size / best / (1024 * 1024), "MB/s");
 }
 
+// The machine as a user has it: 3.2.0.0 installed, its shortcuts placed, nothing running.
+void InstallV3200WithShortcuts()
+{
+    KillProcesses("Quorel.exe");
+    ResetInstallState();
+    MakeDirs(InstallFolder());
+    CopyTo(VariantExe("v3200"), InstalledExe());
+    WriteWholeFile(ShortcutLinks().front(), "");
+}
+
 // What the user waits for: a copy with the shipped limits offered a 40 MB release, from Yes to the
 // success box.
 void BenchUpdate()
@@ -108,11 +118,7 @@ void BenchUpdate()
     server.SetPrefix(QUOREL_UPDATE_PATH "update.txt", HttpResponse{200, "text/plain", "3.2.0.1"});
     server.SetPrefix(QUOREL_UPDATE_PATH "Quorel.exe", HttpResponse{200, "application/octet-stream", release});
 
-    KillProcesses("Quorel.exe");
-    ResetInstallState();
-    MakeDirs(InstallFolder());
-    CopyTo(VariantExe("v3200"), InstalledExe());
-    WriteWholeFile(ShortcutLinks().front(), "");
+    InstallV3200WithShortcuts();
     TempDir dir;
     const std::string exe = dir.File("Quorel.exe");
     CopyTo(QUOREL_BENCH_COPY, exe);
@@ -163,11 +169,7 @@ void BenchStart()
     page.body = "<html><body>bench</body></html>";
     server.SetPrefix("/touch/", page);
 
-    KillProcesses("Quorel.exe");
-    ResetInstallState();
-    MakeDirs(InstallFolder());
-    CopyTo(VariantExe("v3200"), InstalledExe());
-    WriteWholeFile(ShortcutLinks().front(), "");
+    InstallV3200WithShortcuts();
     TempDir dir;
     const std::string exe = dir.File("Quorel.exe");
     CopyTo(VariantExe("v3200"), exe);

@@ -7,6 +7,7 @@
 #include "framework/AfxHandles.h"
 #include "install/PathText.h"
 #include "install/ShortcutPlacement.h"
+#include "install/UninstallEntry.h"
 #include "update/PeImage.h"
 #include "update/Publisher.h"
 #include "update/Restart.h"
@@ -145,6 +146,7 @@ InstallOutcome RunSelfInstallation(HWND owner, const char* runningVersion)
     if (outcome != Installed) {
         return RunningCopyStays;
     }
+    RegisterUninstallEntry(installFolder, installPath);
     // Only the image just written; with no command line it receives the bare path.
     LogStep(StartProgram(installPath), "install: start the installed copy");
     return InstalledCopyStarted;

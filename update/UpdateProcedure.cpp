@@ -1,4 +1,5 @@
 #include "update/UpdateAgent.h"
+#include "install/UninstallEntry.h"
 #include "framework/AfxHandles.h"
 #include "framework/AfxPath.h"
 #include "update/ReleaseRule.h"
@@ -109,6 +110,7 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
 
     switch (SwapExecutable(ownPath, download)) {
     case SwapDone:
+        RefreshUninstallVersion(ownPath, FullVersionText(ownPath));
         return UpdateInstalled;
     case SwapNotDone:
         return UpdateNotInstalled;
