@@ -16,7 +16,8 @@ const WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
 
 }  // namespace
 
-const char* RefusedRule(HANDLE file, const char* filePath, const char* offeredVersion, const char* runningPath)
+const char* RefusedRule(HANDLE file, const char* filePath, const char* offeredVersion, const char* runningPath,
+                        CString* fileVersion)
 {
     PeFacts facts;
     const bool read = ReadPeFacts(file, facts);
@@ -32,5 +33,7 @@ const char* RefusedRule(HANDLE file, const char* filePath, const char* offeredVe
         rule = "publisher";
     LogUpdate("judged", "version %s, machine %04x, offered %s: %s%s", static_cast<const char*>(version), facts.machine,
               offeredVersion, rule ? "refused, rule: " : "accepted", rule ? rule : "");
+    if (fileVersion)
+        *fileVersion = version;
     return rule;
 }

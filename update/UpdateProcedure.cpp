@@ -105,12 +105,15 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     }
     // Judged as held, so what was judged is what lands. An error page, a cut-off file, another version or
     // another publisher's program must never become the program; the staged file goes with the update.
-    if (!downloaded || !download.Flush() || RefusedRule(download.Handle(), download.Path(), serverVersion, ownPath))
+    // Its version as judged: read by its path once in place, the running image's would answer instead.
+    CString newVersion;
+    if (!downloaded || !download.Flush() ||
+        RefusedRule(download.Handle(), download.Path(), serverVersion, ownPath, &newVersion))
         return UpdateTransferFailed;
 
     switch (SwapExecutable(ownPath, download)) {
     case SwapDone:
-        RefreshUninstallVersion(ownPath, FullVersionText(ownPath));
+        RefreshUninstallVersion(ownPath, newVersion);
         return UpdateInstalled;
     case SwapNotDone:
         return UpdateNotInstalled;
