@@ -24,6 +24,10 @@ struct Row
     int installedRuns;  // 1: the updated copy runs on from the backup; 2: the installed copy started anew
     const char* last;   // the box after Yes
 };
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 // Wine's Add/Remove Programs run to its end, and what it printed.
 std::string Uninstaller(const std::string& arguments)
