@@ -13,12 +13,12 @@ namespace {
 const DWORD kVersionFileLimit = 4096;
 
 // This user can put a new program in place of the running one: a new file can be created in its folder,
-// where the download is staged, and the program can be opened for its rename. Nobody is asked for an
-// update that could not land. Another process's lock on the program is waited out by the swap.
-bool CanReplaceProgram(const char* runningPath, const char* folder)
+// and the program can be opened for its rename. Nobody is asked for an update that could not land.
+// Another process's lock on the program is waited out by the swap. The new file is where the download
+// is staged, held from now on: no file is made only to be thrown away.
+bool CanReplaceProgram(const char* runningPath, const char* folder, CStagedFile& staged)
 {
-    CStagedFile probe;
-    if (!LogStep(probe.Create(folder), "may replace: a new file beside the program"))
+    if (!LogStep(staged.Create(folder), "may replace: a new file beside the program"))
         return false;
     const HANDLE program = CreateFileA(runningPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
@@ -73,8 +73,9 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     // file would take no rename into it either.
     char folder[MAX_PATH];
     char name[MAX_PATH];
+    CStagedFile download;
     if (!SplitProgramPath(ownPath, folder, MAX_PATH, name, MAX_PATH) || folder[0] == '\0' ||
-        !CanReplaceProgram(ownPath, folder))
+        !CanReplaceProgram(ownPath, folder, download))
         return UpdateCannotReplace;
 
     // The executable is requested before the user is asked.
@@ -91,9 +92,6 @@ UpdateResult CUpdateAgent::RunUpdate(const char* baseUrl)
     if (answer == IDNO)
         return UpdateNotInstalled;
 
-    CStagedFile download;
-    if (!download.Create(folder))
-        return UpdateTransferFailed;
     bool downloaded = false;
     {
         CDownloadProgress progress(owner);
