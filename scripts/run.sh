@@ -24,6 +24,7 @@ events=$demo/events.log
 helper=$demo/$arch/scripts/demo_helper.exe
 user=$(id -un)
 drive_c=$prefix/drive_c
+log_file=$drive_c/users/$user/AppData/Local/Quorelware/update.log
 install_win='C:\ProgramData\Quorelware\Quorel.exe'
 download_win="C:\\users\\$user\\Downloads\\Quorel.exe"
 question=有新版更新
@@ -198,6 +199,9 @@ timeout 120 bash -c "until grep -q '^event opened $new_version\$' '$events'; do 
 helper wait "$caption" "$wait_ms" "$install_win" >/dev/null || fail "the restarted window did not appear"
 say "   The restarted copy runs from $install_win and opened the web application as $new_version."
 screenshot 05-restarted
+# The old process counts the new release as up only once it has stayed up a moment, then ends.
+timeout 60 bash -c "until grep -q 'restart into the new release' '$log_file' 2>/dev/null; do sleep 0.5; done" ||
+    fail "the old process never judged the restart"
 
 step "What happened"
 seen_event "opened 3.2" || fail "the web application was never asked for with \"?ver3.2\""
@@ -211,7 +215,6 @@ say "      kept the old image as OldExecutable.bak and restarted into $new_versi
 show_install
 say "   Running Quorel processes:"
 tool processes Quorel.exe | sed 's/^/   /'
-log_file=$drive_c/users/$user/AppData/Local/Quorelware/update.log
 say "   The update log, C:\\users\\$user\\AppData\\Local\\Quorelware\\update.log (what support would read):"
 sed 's/^/     /' "$log_file" 2>/dev/null || say "     (no log)"
 say "   Screenshots: ${shots#"$root"/}/"
