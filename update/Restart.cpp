@@ -133,8 +133,10 @@ bool StartAndConfirm(const char* path)
         DWORD exitCode = STILL_ACTIVE;
         // Ended: failed, unless it ended with 0 before showing and handed over to the installed copy.
         if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
-            if (shown || handedOver || !GetExitCodeProcess(process.Get(), &exitCode) || exitCode != 0 ||
-                !TakeHandOver(process, pid))
+            GetExitCodeProcess(process.Get(), &exitCode);
+            LogUpdate("restart", "process %lu ended with code %lu, %s", pid, exitCode,
+                      shown ? "after its window showed" : "with no window");
+            if (shown || handedOver || exitCode != 0 || !TakeHandOver(process, pid))
                 return false;
             // The installed copy gets the whole limit: the release spent part of it installing.
             handedOver = true;
@@ -155,6 +157,7 @@ bool StartAndConfirm(const char* path)
     }
     if (shown)
         return true;
+    LogUpdate("restart", "process %lu showed no window within %lu ms", pid, limit);
     // Ended and gone before the rollback: it must not hold the file that moves into the backup's place.
     TerminateProcess(process.Get(), kNotUpExitCode);
     WaitForSingleObject(process.Get(), kEndWaitMs);
