@@ -78,11 +78,10 @@ StageOutcome ReplaceInstalledCopy(const CHeapBlock& image, const char* installFo
 // signed.
 bool IsVendorsProgram(const char* installPath)
 {
-    char runningModule[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, runningModule, MAX_PATH);
+    const CString runningModule = g_updateAgent.RunningModulePath();
     CKernelHandle file(::CreateFileA(installPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     PeFacts facts;
-    return length != 0 && length < MAX_PATH && file.IsValid() && ReadPeFacts(file.Get(), facts) && facts.whole &&
+    return !runningModule.IsEmpty() && file.IsValid() && ReadPeFacts(file.Get(), facts) && facts.whole &&
            facts.hasVersion && MayReplace(runningModule, installPath, file.Get());
 }
 

@@ -71,7 +71,7 @@ bool RetryWhileLocked(Attempt attempt, const char* replaced = nullptr)
                           (replaced && error == ERROR_ACCESS_DENIED && IsHeldAgainstReplacing(replaced));
         if (!held || waited >= kLockWaitMs)
             return false;
-        LogUpdate("lock", "held by another process (error %lu), waited %lu ms so far", GetLastError(), waited);
+        LogUpdate("lock", "held by another process (error %lu), waited %lu ms so far", error, waited);
         if (pause > kLockWaitMs - waited)
             pause = kLockWaitMs - waited;
         PauseAnsweringSentMessages(pause);

@@ -14,7 +14,6 @@ enum class ReadOutcome
     End,       // the response ended before any byte
     TimedOut,  // the server fell silent, or too slow for the read's limit
     Failed,    // the connection or the read failed
-    Stopped,   // the user stopped the download
 };
 
 // The shell's one Internet session, its transfers, the version operations and the update procedure.

@@ -4,18 +4,6 @@
 
 #include "framework/AfxHandles.h"
 
-namespace {
-
-struct CFindTraits
-{
-    using Handle = HANDLE;
-    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(HANDLE find) { return find != INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE find) { FindClose(find); }
-};
-
-}  // namespace
-
 std::string VariantExe(const char* name)
 {
     return QUOREL_VARIANT_DIR "\\" + std::string(name) + "\\Quorel.exe";
@@ -62,7 +50,7 @@ std::vector<std::string> ListFolder(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    const CScopedHandle<CFindTraits> find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    const CFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
     for (BOOL more = find.IsValid(); more; more = FindNextFileA(find.Get(), &data)) {
         if (lstrcmpA(data.cFileName, ".") && lstrcmpA(data.cFileName, ".."))
             names.push_back(data.cFileName);
